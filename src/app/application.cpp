@@ -1,0 +1,73 @@
+#include "app/application.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QScreen>
+#include <cstdio>
+#include <cstdlib>
+
+#include "runtime/qt_services.h"
+#include "window/frm_tambrel.h"
+
+namespace tambrel {
+namespace {
+
+constexpr char kNoDisplay[] =
+    "tambrel: no display to open the window on.\n"
+    "Start it from a desktop session, or set DISPLAY (X11) or WAYLAND_DISPLAY.\n";
+
+bool HasDisplay() {
+  const auto set = [](const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+  };
+  return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+// A display that is named but cannot be reached makes Qt give up with a
+// fatal message; say plainly what happened and leave without a core dump.
+void ReportFatalStartup(QtMsgType type, const QMessageLogContext& /*context*/,
+                        const QString& message) {
+  std::fprintf(stderr, "%s\n", qPrintable(message));
+  if (type == QtFatalMsg) {
+    std::fputs(kNoDisplay, stderr);
+    std::_Exit(EXIT_FAILURE);
+  }
+}
+
+void CenterOnScreen(QWidget& window) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  QRect area = window.geometry();
+  area.moveCenter(screen->availableGeometry().center());
+  window.move(area.topLeft());
+}
+
+}  // namespace
+
+int RunTambrel(char* programName) {
+  if (!HasDisplay()) {
+    std::fputs(kNoDisplay, stderr);
+    return EXIT_FAILURE;
+  }
+  // Only the program's name is passed on: no option can change how it runs.
+  int argc = 1;
+  char* argv[] = {programName, nullptr};
+  const QtMessageHandler previous = qInstallMessageHandler(ReportFatalStartup);
+  QApplication app(argc, argv);
+  qInstallMessageHandler(previous);
+  QApplication::setApplicationName(QStringLiteral("Tambrel"));
+  QApplication::setApplicationVersion(QStringLiteral("1.00"));
+
+  QtServices services;
+  // The window is the start-up object; it deletes itself when unloaded, and
+  // the guarded pointer then reads as nothing.
+  QPointer<frmTambrel> window = new frmTambrel(services);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  services.SetParentWindow(window);
+  CenterOnScreen(*window);
+  window->show();
+  return QApplication::exec();
+}
+
+}  // namespace tambrel

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "runtime/services.h"
+
+namespace tambrel {
+
+// The services on Qt: QMessageBox, the system beep, and a generator seeded
+// from the operating system's entropy with the steady clock mixed in.
+class QtServices final : public Services {
+ public:
+  QtServices();
+
+  // Message boxes are centred on and modal to this window.
+  void SetParentWindow(QWidget* window) { parent_ = window; }
+
+  void MsgBox(std::string_view prompt, MsgStyle style, std::string_view title) override;
+  void Beep() override;
+  void Randomize() override;
+  RandomGenerator& Random() override { return random_; }
+
+ private:
+  QPointer<QWidget> parent_;
+  RandomGenerator random_;
+};
+
+}  // namespace tambrel

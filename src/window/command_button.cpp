@@ -1,0 +1,26 @@
+#include "window/command_button.h"
+
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+namespace tambrel {
+
+void CommandButton::paintEvent(QPaintEvent* /*event*/) {
+  QStylePainter painter(this);
+  QStyleOptionButton option;
+  initStyleOption(&option);
+  const QString caption = option.text;
+  option.text.clear();
+  painter.drawControl(QStyle::CE_PushButton, option);
+
+  QRect textArea = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+  if (isDown()) {
+    textArea.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
+                       style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
+  }
+  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                 QPalette::ButtonText));
+  painter.drawText(textArea, Qt::AlignCenter | Qt::TextWordWrap, caption);
+}
+
+}  // namespace tambrel

@@ -1,0 +1,315 @@
+#include "window/frm_tambrel.h"
+
+#include <QFontMetricsF>
+#include <QFrame>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "roll/statistics.h"
+#include "window/command_button.h"
+#include "window/die_sizes.h"
+#include "window/key_filter.h"
+#include "window/layout_table.h"
+#include "window/result_grid_view.h"
+#include "window/size_rules.h"
+#include "window/twips.h"
+#include "window/up_down.h"
+
+namespace tambrel {
+namespace {
+
+constexpr int kTimesMinimum = 1;
+constexpr int kTimesMaximum = 100;
+
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QFont FontFor(ControlFont font, const QFont& windowFont) {
+  if (font == ControlFont::Default) return windowFont;
+  QFont times(QStringLiteral("Times New Roman"));
+  times.setStyleHint(QFont::Serif);
+  times.setPointSizeF(font == ControlFont::TimesBold12 ? 12.0 : 11.25);
+  times.setBold(true);
+  return times;
+}
+
+QString ObjectName(const ControlLayout& control) {
+  QString name = FromUtf8(control.name);
+  if (control.element >= 0) name += QLatin1Char('_') + QString::number(control.element);
+  return name;
+}
+
+Label TemplateLabel() {
+  const auto entry = std::ranges::find(kLayout, ControlKind::ResultLabel, &ControlLayout::kind);
+  Label label;
+  label.left = static_cast<float>(entry->left);
+  label.top = static_cast<float>(entry->top);
+  label.width = static_cast<float>(entry->width);
+  label.height = static_cast<float>(entry->height);
+  label.caption = std::string(entry->caption);
+  return label;
+}
+
+// The character codes a key press types, or nothing for keys that only edit
+// or move (Delete, arrows) and so never reach a character filter.
+std::vector<int> TypedCodes(const QKeyEvent& key) {
+  const QString text = key.text();
+  if (text.isEmpty() || key.key() == Qt::Key_Delete) return {};
+  if (key.modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) {
+    // With Control a letter types its control code (Ctrl+V is 22) whatever
+    // text the platform attaches.
+    if (key.key() >= Qt::Key_A && key.key() <= Qt::Key_Z) return {key.key() - Qt::Key_A + 1};
+    if (text.front().unicode() < 32) return {text.front().unicode()};
+    return {};
+  }
+  std::vector<int> codes;
+  for (const char32_t code : text.toUcs4()) codes.push_back(static_cast<int>(code));
+  return codes;
+}
+
+// Where a face's pixel metrics run a few pixels wider than the ones the
+// layout was drawn with, close the letters up just enough that the caption
+// fits its label; the font and its size stay as they are.
+void FitCaption(QLabel& label) {
+  const QFontMetricsF metrics(label.font());
+  const QString text = label.text();
+  const qreal excess = metrics.horizontalAdvance(text) - label.width();
+  if (excess <= 0 || text.size() < 2) return;
+  QFont tightened = label.font();
+  tightened.setLetterSpacing(QFont::AbsoluteSpacing, -excess / static_cast<qreal>(text.size() - 1));
+  label.setFont(tightened);
+}
+
+bool AllPass(const std::vector<int>& codes) {
+  return std::ranges::all_of(codes, [](int code) { return !FilterKey(code).beep; });
+}
+
+}  // namespace
+
+frmTambrel::frmTambrel(Services& services, QWidget* parent)
+    : QWidget(parent),
+      services_(services),
+      lblNum_(TemplateLabel()),
+      grid_(fields_, lblNum_),
+      run_(fields_, grid_, *this, services_) {
+  setObjectName(QStringLiteral("frmTambrel"));
+  setWindowTitle(QStringLiteral("Template"));
+  QFont windowFont(QStringLiteral("Arial"));
+  windowFont.setStyleHint(QFont::SansSerif);
+  windowFont.setPointSize(8);
+  setFont(windowFont);
+  resize(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
+  BuildControls();
+  Form_Load();
+}
+
+frmTambrel::~frmTambrel() { lblNum_.SetObserver(nullptr); }
+
+void frmTambrel::BuildControls() {
+  // Created first, so it lies beneath every control.
+  resultView_ = new ResultGridView(lblNum_, this);
+  resultView_->setObjectName(QStringLiteral("lblNumView"));
+  lblNum_.SetObserver(resultView_->AsObserver());
+
+  std::vector<std::pair<int, QWidget*>> tabStops;
+  for (const ControlLayout& control : kLayout) {
+    const QString caption = FromUtf8(control.caption);
+    QWidget* widget = nullptr;
+    switch (control.kind) {
+      case ControlKind::CommandButton: {
+        auto* button = new CommandButton(caption, this);
+        button->setAutoDefault(false);
+        if (control.name == "cmdNum") {
+          cmdNum_.at(static_cast<std::size_t>(control.element)) = button;
+          const int index = control.element;
+          connect(button, &QPushButton::clicked, this, [this, index] { cmdNum_Click(index); });
+        } else if (control.name == "cmdGenerate") {
+          cmdGenerate_ = button;
+          connect(button, &QPushButton::clicked, this, &frmTambrel::cmdGenerate_Click);
+        } else if (control.name == "cmdClear") {
+          cmdClear_ = button;
+          connect(button, &QPushButton::clicked, this, &frmTambrel::cmdClear_Click);
+        } else if (control.name == "cmdSum") {
+          cmdSum_ = button;
+          connect(button, &QPushButton::clicked, this, &frmTambrel::cmdSum_Click);
+        } else if (control.name == "cmdAvg") {
+          cmdAvg_ = button;
+          connect(button, &QPushButton::clicked, this, &frmTambrel::cmdAvg_Click);
+        } else if (control.name == "cmdExit") {
+          cmdExit_ = button;
+          connect(button, &QPushButton::clicked, this, &frmTambrel::cmdExit_Click);
+        }
+        widget = button;
+        tabStops.emplace_back(control.tabIndex, widget);
+        break;
+      }
+      case ControlKind::Label: {
+        auto* label = new QLabel(caption, this);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        (control.name == "lblRanNum" ? lblRanNum_ : lblRolled_) = label;
+        widget = label;
+        break;
+      }
+      case ControlKind::TextBox: {
+        auto* box = new QLineEdit(caption, this);
+        box->installEventFilter(this);
+        (control.name == "txtNum" ? txtNum_ : txtRolled_) = box;
+        widget = box;
+        tabStops.emplace_back(control.tabIndex, widget);
+        break;
+      }
+      case ControlKind::UpDown:
+        UpDown1_ = new UpDown(kTimesMinimum, kTimesMaximum, this);
+        widget = UpDown1_;
+        break;
+      case ControlKind::ResultLabel:
+        // Element 0 of the label array is data, not a widget; the grid view
+        // shows the result labels in its font.
+        resultView_->setFont(FontFor(control.font, font()));
+        continue;
+    }
+    widget->setObjectName(ObjectName(control));
+    widget->setGeometry(TwipsToPixels(control.left, control.top, control.width, control.height));
+    widget->setFont(FontFor(control.font, font()));
+    if (auto* label = qobject_cast<QLabel*>(widget)) FitCaption(*label);
+  }
+
+  // The text boxes are named by the labels before them, the spin control
+  // by the box it steps, so that a screen reader can tell them apart.
+  lblRanNum_->setBuddy(txtNum_);
+  lblRolled_->setBuddy(txtRolled_);
+  UpDown1_->SetBuddy(txtRolled_);
+  UpDown1_->setAccessibleName(lblRolled_->text());
+
+  Line1_ = new QFrame(this);
+  Line1_->setObjectName(FromUtf8(kLine1.name));
+  Line1_->setFrameShape(QFrame::HLine);
+  Line1_->setFrameShadow(QFrame::Plain);
+  Line1_->setLineWidth(1);
+  Line1_->setGeometry(TwipsToPixels(kLine1.x1), TwipsToPixels(kLine1.y1),
+                      TwipsToPixels(kLine1.x2 - kLine1.x1), 1);
+
+  std::ranges::sort(tabStops, {}, &std::pair<int, QWidget*>::first);
+  for (std::size_t i = 1; i < tabStops.size(); ++i) {
+    setTabOrder(tabStops[i - 1].second, tabStops[i].second);
+  }
+  tabStops.front().second->setFocus();
+}
+
+void frmTambrel::Form_Load() {
+  setWindowTitle(QStringLiteral("Tambrel Generation"));
+  fields_.intColumn = 0;
+  fields_.intRow = 1;
+  fields_.intNextLabel = 1;
+}
+
+void frmTambrel::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  resultView_->setGeometry(rect());
+  Form_Resize();
+}
+
+void frmTambrel::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  // The window manager adds its frame after the first Resize, and says so
+  // with a move only: the outer size has changed all the same.
+  if (frameGeometry().size().expandedTo(size()) != lastOuterSize_) Form_Resize();
+}
+
+void frmTambrel::Form_Resize() {
+  WindowState state = WindowState::Normal;
+  if (isMinimized()) {
+    state = WindowState::Minimized;
+  } else if (isMaximized() || isFullScreen()) {
+    state = WindowState::Maximized;
+  }
+  // While the window manager reparents the window its frame can read as
+  // smaller than the client area; the frame is never less than that.
+  const QSize outer = frameGeometry().size().expandedTo(size());
+  lastOuterSize_ = outer;
+  const ResizeDecision decision =
+      DecideResize({state, PixelsToTwips(outer.width()), PixelsToTwips(outer.height()),
+                    PixelsToTwips(width()), PixelsToTwips(height())});
+  fields_.sngRightLimit = decision.rightLimit;
+  fields_.sngBottomLimit = decision.bottomLimit;
+
+  if (!decision.newOuterWidth && !decision.newOuterHeight) {
+    requestedOuterSize_.reset();
+    return;
+  }
+  if (requestedOuterSize_) {
+    // This Resize answers the size last written. If the frame or the window
+    // manager's rounding kept it from being exact, writing again would only
+    // get the same answer; take it as settled.
+    requestedOuterSize_.reset();
+    return;
+  }
+  QSize target = outer;
+  if (decision.newOuterWidth) target.setWidth(TwipsToPixelsAtLeast(*decision.newOuterWidth));
+  if (decision.newOuterHeight) target.setHeight(TwipsToPixelsAtLeast(*decision.newOuterHeight));
+  requestedOuterSize_ = target;
+  const QSize client = size() + (target - outer);
+  resize(client);
+  // A write taken at once, as before the window is first mapped, raises no
+  // Resize of its own; run the rules for the new size here instead.
+  if (requestedOuterSize_ && size() == client) {
+    requestedOuterSize_.reset();
+    Form_Resize();
+  }
+}
+
+bool frmTambrel::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == txtNum_ || watched == txtRolled_) && KeyPress(event)) return true;
+  return QWidget::eventFilter(watched, event);
+}
+
+// The key filter of both text boxes. Returns true when the typed text is
+// discarded. Pasted text is not typed and is not filtered here.
+bool frmTambrel::KeyPress(QEvent* event) {
+  std::vector<int> codes;
+  if (event->type() == QEvent::KeyPress) {
+    codes = TypedCodes(*static_cast<QKeyEvent*>(event));
+  } else if (event->type() == QEvent::InputMethod) {
+    // Composed characters arrive whole from an input method.
+    for (const char32_t code : static_cast<QInputMethodEvent*>(event)->commitString().toUcs4()) {
+      codes.push_back(static_cast<int>(code));
+    }
+  }
+  if (AllPass(codes)) return false;
+  services_.Beep();
+  return true;
+}
+
+void frmTambrel::cmdNum_Click(int index) {
+  txtNum_->setText(FromUtf8(kDieSizes.at(static_cast<std::size_t>(index))));
+}
+
+void frmTambrel::cmdGenerate_Click() { run_.Generate(); }
+
+void frmTambrel::cmdClear_Click() { grid_.ClearResults(); }
+
+void frmTambrel::cmdSum_Click() { ReportSum(fields_, lblNum_, services_); }
+
+void frmTambrel::cmdAvg_Click() { ReportAverage(fields_, lblNum_, services_); }
+
+void frmTambrel::cmdExit_Click() { close(); }
+
+std::string frmTambrel::NumberText() const { return txtNum_->text().toStdString(); }
+
+void frmTambrel::SetNumberText(std::string_view text) { txtNum_->setText(FromUtf8(text)); }
+
+void frmTambrel::FocusNumber() { txtNum_->setFocus(Qt::OtherFocusReason); }
+
+std::string frmTambrel::TimesText() const { return txtRolled_->text().toStdString(); }
+
+void frmTambrel::FocusTimes() { txtRolled_->setFocus(Qt::OtherFocusReason); }
+
+std::string frmTambrel::Caption() const { return windowTitle().toStdString(); }
+
+}  // namespace tambrel

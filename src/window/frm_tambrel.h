@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+#include <optional>
+
+#include "roll/form_fields.h"
+#include "roll/grid_fields.h"
+#include "roll/result_grid.h"
+#include "roll/roll_run.h"
+#include "runtime/label_array.h"
+#include "runtime/services.h"
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace tambrel {
+
+class ResultGridView;
+class UpDown;
+
+// The program's one window: the controls of the layout table, the result
+// grid below the separator line, and the fields the roll engine keeps
+// between events. Handlers are named for the control and event they serve.
+class frmTambrel final : public QWidget, public FormFields {
+  Q_OBJECT
+
+ public:
+  explicit frmTambrel(Services& services, QWidget* parent = nullptr);
+  ~frmTambrel() override;
+
+  [[nodiscard]] const GridFields& Fields() const { return fields_; }
+  [[nodiscard]] const LabelArray& lblNum() const { return lblNum_; }
+
+  // FormFields
+  [[nodiscard]] std::string NumberText() const override;
+  void SetNumberText(std::string_view text) override;
+  void FocusNumber() override;
+  [[nodiscard]] std::string TimesText() const override;
+  void FocusTimes() override;
+  [[nodiscard]] std::string Caption() const override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  void Form_Load();
+  void Form_Resize();
+  bool KeyPress(QEvent* event);
+
+  void cmdNum_Click(int index);
+  void cmdGenerate_Click();
+  void cmdClear_Click();
+  void cmdSum_Click();
+  void cmdAvg_Click();
+  void cmdExit_Click();
+
+  Services& services_;
+  GridFields fields_;
+  LabelArray lblNum_;
+  ResultGrid grid_;
+  RollRun run_;
+
+  std::array<QPushButton*, 7> cmdNum_{};
+  QLabel* lblRanNum_ = nullptr;
+  QLineEdit* txtNum_ = nullptr;
+  QLabel* lblRolled_ = nullptr;
+  QLineEdit* txtRolled_ = nullptr;
+  UpDown* UpDown1_ = nullptr;
+  QPushButton* cmdGenerate_ = nullptr;
+  QPushButton* cmdClear_ = nullptr;
+  QPushButton* cmdSum_ = nullptr;
+  QPushButton* cmdAvg_ = nullptr;
+  QPushButton* cmdExit_ = nullptr;
+  QFrame* Line1_ = nullptr;
+  ResultGridView* resultView_ = nullptr;
+
+  // The outer size last written by the size rules, until the platform
+  // answers with a Resize; whatever it answers is then taken as settled.
+  std::optional<QSize> requestedOuterSize_;
+  QSize lastOuterSize_;
+};
+
+}  // namespace tambrel
