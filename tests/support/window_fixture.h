@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "support/recording_services.h"
+#include "window/frm_tambrel.h"
+
+namespace tambrel::testing {
+
+// A shown, active window driven through its real widgets, with services
+// that answer every message box and record what the user was told.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window_.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
+    QApplication::setActiveWindow(&window_);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
+  }
+
+  template <typename T>
+  T* Find(const char* name) {
+    T* widget = window_.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+
+  QLineEdit* Number() { return Find<QLineEdit>("txtNum"); }
+  QLineEdit* Times() { return Find<QLineEdit>("txtRolled"); }
+  void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
+
+  int Shown() const { return window_.Fields().intNextLabel - 1; }
+
+  RecordingServices services_;
+  frmTambrel window_{services_};
+};
+
+}  // namespace tambrel::testing
