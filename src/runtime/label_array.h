@@ -1,7 +1,7 @@
 #pragma once
 
 #include <string>
-#include <vector>
+#include <deque>
 
 namespace tambrel {
 
@@ -58,8 +58,10 @@ class LabelArray {
   Label& Element(int index);
   void NotifyIfVisible(const Label& label);
 
-  std::vector<Label> elements_;
-  std::vector<bool> loaded_flags_;
+  // A deque grows in fixed blocks: no doubling slack on a full grid of
+  // tens of thousands of labels, and no copying as it grows.
+  std::deque<Label> elements_;
+  std::deque<bool> loaded_flags_;
   int loaded_ = 1;
   Observer* observer_ = nullptr;
 };

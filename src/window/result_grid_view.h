@@ -2,6 +2,7 @@
 
 #include <QRect>
 #include <QWidget>
+#include <vector>
 
 #include "runtime/label_array.h"
 
@@ -20,6 +21,12 @@ class ResultGridView final : public QWidget, private LabelArray::Observer {
   // The label array reports changes here; set by the window that owns both.
   LabelArray::Observer* AsObserver() { return this; }
 
+  [[nodiscard]] const LabelArray& Labels() const { return labels_; }
+  // Indices of the labels on show, in order; what a screen reader walks.
+  [[nodiscard]] const std::vector<int>& ShownLabels() const;
+  // Where a label stands, in this widget's pixels.
+  [[nodiscard]] static QRectF PixelArea(const Label& label);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
@@ -30,6 +37,8 @@ class ResultGridView final : public QWidget, private LabelArray::Observer {
   // Everything that changed since the last paint, as one rectangle: a run
   // touches thousands of neighbouring labels and one update covers them.
   QRect pending_;
+  mutable std::vector<int> shown_;
+  mutable bool shownStale_ = true;
 };
 
 }  // namespace tambrel

@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QImage>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -147,6 +148,31 @@ TEST_F(RollWindowTest, ShownValuesArePaintedInTheirPlaces) {
   }
   // Nothing between the third label and the window's right edge.
   EXPECT_EQ(inkIn(rolled, TwipsToPixelsF(2000, 2900, 2000, 300)), 0);
+}
+
+// No widget stands behind a value, so the grid tells a screen reader about
+// each one: its value as its name, its place on screen.
+TEST_F(RollWindowTest, ScreenReaderReadsEveryValueShown) {
+  QAccessibleInterface* grid =
+      QAccessible::queryAccessibleInterface(Find<QWidget>("lblNumView"));
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(grid->childCount(), 0);
+  Number()->setText(QStringLiteral("12"));
+  Times()->setText(QStringLiteral("11"));
+  Click("cmdGenerate");
+  ASSERT_EQ(grid->childCount(), 11);
+  for (int i = 0; i < grid->childCount(); ++i) {
+    QAccessibleInterface* value = grid->child(i);
+    ASSERT_NE(value, nullptr);
+    const Label& label = window_.lblNum()[i + 1];
+    EXPECT_EQ(value->text(QAccessible::Name).toStdString(), label.caption);
+    EXPECT_EQ(value->role(), QAccessible::StaticText);
+    EXPECT_EQ(grid->indexOfChild(value), i);
+    const QRect onScreen = value->rect();
+    EXPECT_EQ(grid->childAt(onScreen.center().x(), onScreen.center().y()), value);
+  }
+  Click("cmdClear");
+  EXPECT_EQ(grid->childCount(), 0);
 }
 
 }  // namespace
