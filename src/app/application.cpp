@@ -45,7 +45,7 @@ void CenterOnScreen(QWidget& window) {
 
 }  // namespace
 
-int RunTambrel(char* programName) {
+int RunTambrel(char* programName, ShownHook onShown) {
   if (!HasDisplay()) {
     std::fputs(kNoDisplay, stderr);
     return EXIT_FAILURE;
@@ -67,6 +67,7 @@ int RunTambrel(char* programName) {
   services.SetParentWindow(window);
   CenterOnScreen(*window);
   window->show();
+  if (onShown != nullptr) onShown(*window);
   return QApplication::exec();
 }
 

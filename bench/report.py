@@ -1,0 +1,61 @@
+#!/usr/bin/env python3
+"""Prints each target beside its measured value from a benchmark run."""
+import json
+import sys
+
+
+def medians(path):
+    with open(path) as f:
+        data = json.load(f)
+    result = {}
+    for bench in data["benchmarks"]:
+        if bench.get("aggregate_name", "median") != "median":
+            continue
+        name = bench["run_name"] if "run_name" in bench else bench["name"]
+        result[name] = bench
+    return result
+
+
+def ms(bench):
+    scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[bench["time_unit"]]
+    return bench["real_time"] * scale
+
+
+def main():
+    grid = medians(sys.argv[1])
+    startup = {}
+    with open(sys.argv[2]) as f:
+        for line in f:
+            key, _, rest = line.partition(" ")
+            if "=" in key:
+                key, _, rest = line.strip().partition("=")
+            startup[key.strip()] = rest.strip()
+
+    full = ms(grid["BM_FullGridClickToPaint"])
+    floor = ms(grid["BM_FloorOneWidgetPaintsTexts"])
+    labels = ms(grid["BM_OneQLabelPerValue"])
+    values = int(grid["BM_FullGridClickToPaint"]["values"])
+    heap = grid["BM_FullGridHeap/iterations:1"]["heap_bytes_per_value"]
+    draw_ns = grid["BM_DrawRoll"]["real_time"]
+    ratio = float(startup["startup_ratio_to_one_label"])
+
+    rows = [
+        ("start-up / one-label window", f"{ratio:.3f} x", "<= 1.10 x", ratio <= 1.10),
+        ("start-up / empty window", f"{float(startup['startup_ratio_to_empty']):.3f} x",
+         "(reported)", True),
+        (f"full grid, {values} values, click to paint", f"{full:.1f} ms", "<= 60 ms", full <= 60),
+        ("full grid / floor of one widget painting texts", f"{full / floor:.2f} x", "<= 1.5 x",
+         full / floor <= 1.5),
+        ("one QLabel per value / full grid", f"{labels / full:.1f} x", ">= 5 x", labels / full >= 5),
+        ("heap per value shown", f"{heap:.1f} B", "<= 100 B", heap <= 100),
+        ("draw, timer mixed in", f"{draw_ns:.1f} ns", "<= 50 ns", draw_ns <= 50),
+    ]
+    for name, measured, target, met in rows:
+        print(f"{name:<50} {measured:>12}   target {target:<10} {'met' if met else 'NOT MET'}")
+    for key in ("startup_tambrel_ms", "startup_label_ms", "startup_empty_ms"):
+        print(f"{key:<50} {startup[key]}")
+    print(f"floor {floor:.1f} ms, one QLabel per value {labels:.1f} ms (medians of 5 repetitions)")
+
+
+if __name__ == "__main__":
+    main()

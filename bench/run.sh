@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and prints each speed and memory target with its
+# measured value. Timings are medians of repeated runs on this machine;
+# every target is a ratio of two things measured side by side, or a count.
+#
+#   bench/run.sh [STARTUP_RUNS]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh" build -DTAMBREL_BUILD_BENCHMARKS=ON
+out="$(mktemp -d)"
+trap 'rm -rf "$out"' EXIT
+
+"$root/build/bench/tambrel_bench" --benchmark_repetitions=5 \
+  --benchmark_report_aggregates_only=true \
+  --benchmark_out="$out/grid.json" --benchmark_out_format=json >/dev/null
+"$root/scripts/with-xvfb.sh" python3 "$root/bench/startup.py" \
+  "$root/build/bench/tambrel_startup_probe" "${1:-20}" >"$out/startup.txt"
+python3 "$root/bench/report.py" "$out/grid.json" "$out/startup.txt"
