@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPointer>
 #include <QScreen>
 #include <cstdio>
@@ -58,6 +59,9 @@ int RunTambrel(char* programName, ShownHook onShown) {
   qInstallMessageHandler(previous);
   QApplication::setApplicationName(QStringLiteral("Tambrel"));
   QApplication::setApplicationVersion(QStringLiteral("1.00"));
+  // Ties the window to its menu entry and icon once installed.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.tambrel.Tambrel"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tambrel.Tambrel")));
 
   QtServices services;
   // The window is the start-up object; it deletes itself when unloaded, and

@@ -128,6 +128,9 @@ void frmTambrel::BuildControls() {
         if (control.name == "cmdNum") {
           cmdNum_.at(static_cast<std::size_t>(control.element)) = button;
           const int index = control.element;
+          // A screen reader says which die the button sets: "d20".
+          button->setAccessibleDescription(
+              QLatin1Char('d') + FromUtf8(kDieSizes.at(static_cast<std::size_t>(index))));
           connect(button, &QPushButton::clicked, this, [this, index] { cmdNum_Click(index); });
         } else if (control.name == "cmdGenerate") {
           cmdGenerate_ = button;

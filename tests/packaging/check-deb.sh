@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the .deb and checks its metadata and contents: version 1.00,
+# dependencies on the runtime libraries (never a -dev package), and the
+# binary, menu entry, icon and AppStream data inside.
+#
+#   check-deb.sh BUILD_DIR
+set -euo pipefail
+build_dir="$1"
+out="$(mktemp -d)"
+trap 'rm -rf "$out"' EXIT
+
+(cd "$build_dir" && cpack -G DEB -B "$out" >"$out/cpack.log" 2>&1) || {
+  cat "$out/cpack.log" >&2; exit 1; }
+deb="$(find "$out" -maxdepth 1 -name 'tambrel_*.deb' | head -n 1)"
+[ -n "$deb" ] || { echo "no package was built" >&2; cat "$out/cpack.log" >&2; exit 1; }
+
+status=0
+fail() { echo "$*" >&2; status=1; }
+
+version="$(dpkg-deb -f "$deb" Version)"
+[ "$version" = "1.00" ] || fail "version is '$version', not 1.00"
+[ "$(dpkg-deb -f "$deb" Package)" = "tambrel" ] || fail "package name is not tambrel"
+depends="$(dpkg-deb -f "$deb" Depends)"
+echo "Depends: $depends"
+case "$depends" in *libqt6widgets6*) ;; *) fail "does not depend on libqt6widgets6" ;; esac
+case "$depends" in *libqt6gui6*) ;; *) fail "does not depend on libqt6gui6" ;; esac
+case "$depends" in *fonts-liberation*) ;; *) fail "does not depend on fonts-liberation" ;; esac
+case "$depends" in *-dev*) fail "depends on a development package" ;; esac
+
+contents="$(dpkg-deb -c "$deb")"
+for file in ./usr/bin/tambrel \
+            ./usr/share/applications/org.tambrel.Tambrel.desktop \
+            ./usr/share/metainfo/org.tambrel.Tambrel.metainfo.xml \
+            ./usr/share/icons/hicolor/scalable/apps/org.tambrel.Tambrel.svg; do
+  grep -q " $file\$" <<<"$contents" || fail "not in the package: $file"
+done
+# Only the program ships: no test binaries, no static libraries.
+if grep -qE 'tests|\.a$' <<<"$contents"; then fail "the package holds build or test files"; fi
+exit "$status"
