@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Runs a command on a private Xvfb display managed by openbox, then stops
+# both and exits with the command's status. The window's size rules only
+# show themselves against a real window manager, which frames, places and
+# resizes windows on its own time; Qt's offscreen platform does none of it.
+#
+#   scripts/with-xvfb.sh COMMAND [ARG...]
+#
+# XVFB_SCREEN overrides the screen (default 1920x1080x24).
+set -euo pipefail
+
+if [ $# -eq 0 ]; then
+  echo "usage: $0 COMMAND [ARG...]" >&2
+  exit 2
+fi
+for tool in Xvfb openbox wmctrl; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "$0: $tool is missing; run scripts/install-deps.sh" >&2
+    exit 2
+  fi
+done
+
+screen="${XVFB_SCREEN:-1920x1080x24}"
+work="$(mktemp -d)"
+xvfb_pid=""
+wm_pid=""
+command_pid=""
+
+cleanup() {
+  # Only the processes started here are stopped.
+  if [ -n "$command_pid" ]; then kill "$command_pid" 2>/dev/null || true; wait "$command_pid" 2>/dev/null || true; fi
+  if [ -n "$wm_pid" ]; then kill "$wm_pid" 2>/dev/null || true; wait "$wm_pid" 2>/dev/null || true; fi
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
+
+# The server picks a free display itself and writes its number to the file,
+# so two runs side by side never race for the same one.
+Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$work/display" \
+  >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+
+display=""
+for _ in $(seq 1 200); do
+  display="$(tr -d '[:space:]' <"$work/display")"
+  [ -n "$display" ] && break
+  if ! kill -0 "$xvfb_pid" 2>/dev/null; then
+    echo "$0: Xvfb did not start:" >&2
+    cat "$work/xvfb.log" >&2
+    xvfb_pid=""
+    exit 1
+  fi
+  sleep 0.05
+done
+if [ -z "$display" ]; then
+  echo "$0: Xvfb gave no display number within 10 s" >&2
+  exit 1
+fi
+export DISPLAY=":$display"
+
+# A home of its own keeps openbox from reading or writing the user's config.
+mkdir -p "$work/home" "$work/runtime"
+chmod 700 "$work/runtime"
+HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache" \
+  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+wm_pid=$!
+
+# wmctrl answers only once a window manager has announced itself on the
+# root window, which openbox does when it is ready to manage windows.
+ready=""
+for _ in $(seq 1 200); do
+  if wmctrl -m >/dev/null 2>&1; then ready=1; break; fi
+  if ! kill -0 "$wm_pid" 2>/dev/null; then break; fi
+  sleep 0.05
+done
+if [ -z "$ready" ]; then
+  echo "$0: openbox did not become ready:" >&2
+  cat "$work/openbox.log" >&2
+  exit 1
+fi
+
+export QT_QPA_PLATFORM=xcb
+export XDG_RUNTIME_DIR="$work/runtime"
+unset WAYLAND_DISPLAY
+# In the background, so that a TERM from a test driver's timeout is acted on
+# at once rather than after the command ends.
+"$@" &
+command_pid=$!
+status=0
+wait "$command_pid" || status=$?
+command_pid=""
+exit "$status"
