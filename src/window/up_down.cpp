@@ -50,7 +50,10 @@ void UpDown::Step(int delta) {
 }
 
 bool UpDown::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == buddy_ && event->type() == QEvent::KeyPress) {
+  // The event type first: a box being destroyed still passes its last
+  // events through here, and reading the guarded pointer then would cast an
+  // object that is no longer a line edit.
+  if (event->type() == QEvent::KeyPress && watched == buddy_) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
       if (key->key() == Qt::Key_Up) {
