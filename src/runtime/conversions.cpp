@@ -1,5 +1,6 @@
 #include "runtime/conversions.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -54,26 +55,44 @@ double TextToDouble(std::string_view text) {
   const std::size_t start = pos;
   if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) ++pos;
   const std::size_t digitsStart = pos;
-  while (pos < text.size() && IsDigit(text[pos])) ++pos;
+  // The power of ten of the first significant digit: a value out of range is
+  // too large or too small by where that digit stands, which the exponent's
+  // sign alone does not tell ("0.000...1" is tiny, "999...9e-1" huge).
+  std::int64_t scale = 0;
+  bool significant = false;
+  for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
+    if (significant) {
+      ++scale;
+    } else {
+      significant = text[pos] != '0';
+    }
+  }
   std::size_t digits = pos - digitsStart;
   if (pos < text.size() && text[pos] == '.') {
     const std::size_t fractionStart = ++pos;
-    while (pos < text.size() && IsDigit(text[pos])) ++pos;
+    for (; pos < text.size() && IsDigit(text[pos]); ++pos) {
+      if (!significant) {
+        --scale;
+        significant = text[pos] != '0';
+      }
+    }
     digits += pos - fractionStart;
   }
   if (digits == 0) return 0.0;
-  bool negativeExponent = false;
   if (pos < text.size() && (text[pos] == 'e' || text[pos] == 'E')) {
     std::size_t exponent = pos + 1;
+    bool negativeExponent = false;
     if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) {
       negativeExponent = text[exponent] == '-';
       ++exponent;
     }
     if (exponent < text.size() && IsDigit(text[exponent])) {
-      pos = exponent;
-      while (pos < text.size() && IsDigit(text[pos])) ++pos;
-    } else {
-      negativeExponent = false;
+      // Held far beyond any double's range, never overflowing.
+      std::int64_t power = 0;
+      for (pos = exponent; pos < text.size() && IsDigit(text[pos]); ++pos) {
+        power = std::min<std::int64_t>(power * 10 + (text[pos] - '0'), 1'000'000'000);
+      }
+      scale += negativeExponent ? -power : power;
     }
   }
   // from_chars takes no leading '+'.
@@ -83,7 +102,8 @@ double TextToDouble(std::string_view text) {
   const auto result = std::from_chars(text.data() + first, text.data() + pos, value);
   if (result.ec == std::errc::result_out_of_range) {
     // Too large saturates to infinity, too small vanishes to zero.
-    const double magnitude = negativeExponent ? 0.0 : std::numeric_limits<double>::infinity();
+    const double magnitude =
+        significant && scale > 0 ? std::numeric_limits<double>::infinity() : 0.0;
     return negative ? -magnitude : magnitude;
   }
   return value;

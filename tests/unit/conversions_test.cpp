@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "runtime/checked.h"
 
@@ -97,6 +98,21 @@ INSTANTIATE_TEST_SUITE_P(
                       DoubleCase{"1e999", std::numeric_limits<double>::infinity()},
                       DoubleCase{"-1e999", -std::numeric_limits<double>::infinity()},
                       DoubleCase{"1e-999", 0}));
+
+// Whether a value is too large or too small goes by where its first
+// significant digit stands, not by the sign of its exponent.
+TEST(TextToDouble, OutOfRangeGoesByMagnitudeNotByTheExponentSign) {
+  const std::string zeros(400, '0');
+  const double infinity = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(TextToDouble("0." + zeros + "1"), 0.0);
+  EXPECT_TRUE(std::signbit(TextToDouble("-0." + zeros + "1")));
+  EXPECT_EQ(TextToDouble("-0." + zeros + "1"), 0.0);
+  EXPECT_EQ(TextToDouble("1" + zeros + "e-1"), infinity);
+  EXPECT_EQ(TextToDouble("-1" + zeros + "e-1"), -infinity);
+  EXPECT_EQ(TextToDouble("0.1e-400"), 0.0);
+  EXPECT_EQ(TextToDouble("0.0001e99999999999999999999"), infinity);
+  EXPECT_EQ(TextToDouble("0." + zeros + "1e500"), 1e99) << "in range once the exponent is taken in";
+}
 
 TEST(IntToText, WritesDecimalWithMinusAndNoBlank) {
   EXPECT_EQ(IntToText(0), "0");
