@@ -1,5 +1,6 @@
 #include "window/frm_tambrel.h"
 
+#include <QEvent>
 #include <QFontMetricsF>
 #include <QFrame>
 #include <QInputMethodEvent>
@@ -223,6 +224,17 @@ void frmTambrel::moveEvent(QMoveEvent* event) {
   // The window manager adds its frame after the first Resize, and says so
   // with a move only: the outer size has changed all the same.
   if (frameGeometry().size().expandedTo(size()) != lastOuterSize_) Form_Resize();
+}
+
+void frmTambrel::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange) return;
+  // A minimised window is restored at the size it had, so no Resize follows;
+  // it may have been resized while minimised, and the normal-state rules
+  // apply to it all the same.
+  const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+  const Qt::WindowStates sized = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+  if ((change->oldState() & Qt::WindowMinimized) && !(windowState() & sized)) Form_Resize();
 }
 
 void frmTambrel::Form_Resize() {
