@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test. Widget tests run on
 # Qt's offscreen platform; the tests that need a real X server and window
-# manager start their own Xvfb.
+# manager start their own Xvfb. Then the fuzzer, and the whole suite once
+# more under the sanitizers.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh"
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
-cd "$root/build"
-ctest --output-on-failure -j2
+(cd "$root/build" && ctest --output-on-failure -j2)
+
+# The text conversions and the key filter under libFuzzer: the seed corpus,
+# then a few seconds of new inputs.
+"$root/scripts/fuzz.sh" 5
+
+# The whole suite again, built with AddressSanitizer and UndefinedBehavior-
+# Sanitizer: any report, a leak at exit included, fails the test it came from.
+"$root/scripts/build.sh" build-asan -DTAMBREL_SANITIZE=ON
+export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+export LSAN_OPTIONS="suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0"
+(cd "$root/build-asan" && ctest --output-on-failure -j2)
