@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
   xvfb xauth openbox x11-utils xdotool wmctrl
+  desktop-file-utils appstream dpkg-dev
 )
 
 missing=()
