@@ -226,6 +226,18 @@ void frmTambrel::moveEvent(QMoveEvent* event) {
   if (frameGeometry().size().expandedTo(size()) != lastOuterSize_) Form_Resize();
 }
 
+bool frmTambrel::event(QEvent* event) {
+  const bool handled = QWidget::event(event);
+  // Where the window was placed by the program, the window manager frames
+  // it without a move or a resize; by the time it activates the window the
+  // frame is known, and the outer size it makes is held like any other.
+  if (event->type() == QEvent::WindowActivate &&
+      frameGeometry().size().expandedTo(size()) != lastOuterSize_) {
+    Form_Resize();
+  }
+  return handled;
+}
+
 void frmTambrel::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
   if (event->type() != QEvent::WindowStateChange) return;
