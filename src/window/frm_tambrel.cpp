@@ -126,29 +126,7 @@ void frmTambrel::BuildControls() {
       case ControlKind::CommandButton: {
         auto* button = new CommandButton(caption, this);
         button->setAutoDefault(false);
-        if (control.name == "cmdNum") {
-          cmdNum_.at(static_cast<std::size_t>(control.element)) = button;
-          const int index = control.element;
-          // A screen reader says which die the button sets: "d20".
-          button->setAccessibleDescription(
-              QLatin1Char('d') + FromUtf8(kDieSizes.at(static_cast<std::size_t>(index))));
-          connect(button, &QPushButton::clicked, this, [this, index] { cmdNum_Click(index); });
-        } else if (control.name == "cmdGenerate") {
-          cmdGenerate_ = button;
-          connect(button, &QPushButton::clicked, this, &frmTambrel::cmdGenerate_Click);
-        } else if (control.name == "cmdClear") {
-          cmdClear_ = button;
-          connect(button, &QPushButton::clicked, this, &frmTambrel::cmdClear_Click);
-        } else if (control.name == "cmdSum") {
-          cmdSum_ = button;
-          connect(button, &QPushButton::clicked, this, &frmTambrel::cmdSum_Click);
-        } else if (control.name == "cmdAvg") {
-          cmdAvg_ = button;
-          connect(button, &QPushButton::clicked, this, &frmTambrel::cmdAvg_Click);
-        } else if (control.name == "cmdExit") {
-          cmdExit_ = button;
-          connect(button, &QPushButton::clicked, this, &frmTambrel::cmdExit_Click);
-        }
+        WireButton(control, button);
         widget = button;
         tabStops.emplace_back(control.tabIndex, widget);
         break;
@@ -204,6 +182,37 @@ void frmTambrel::BuildControls() {
     setTabOrder(tabStops[i - 1].second, tabStops[i].second);
   }
   tabStops.front().second->setFocus();
+}
+
+// Each button to its field and its Click handler, by name; the die-size
+// buttons to one handler that is told the element index.
+void frmTambrel::WireButton(const ControlLayout& control, QPushButton* button) {
+  if (control.name == "cmdNum") {
+    const int index = control.element;
+    cmdNum_.at(static_cast<std::size_t>(index)) = button;
+    // A screen reader says which die the button sets: "d20".
+    button->setAccessibleDescription(
+        QLatin1Char('d') + FromUtf8(kDieSizes.at(static_cast<std::size_t>(index))));
+    connect(button, &QPushButton::clicked, this, [this, index] { cmdNum_Click(index); });
+    return;
+  }
+  struct Wiring {
+    std::string_view name;
+    QPushButton* frmTambrel::*field;
+    void (frmTambrel::*click)();
+  };
+  static constexpr Wiring kWiring[] = {
+      {"cmdGenerate", &frmTambrel::cmdGenerate_, &frmTambrel::cmdGenerate_Click},
+      {"cmdClear", &frmTambrel::cmdClear_, &frmTambrel::cmdClear_Click},
+      {"cmdSum", &frmTambrel::cmdSum_, &frmTambrel::cmdSum_Click},
+      {"cmdAvg", &frmTambrel::cmdAvg_, &frmTambrel::cmdAvg_Click},
+      {"cmdExit", &frmTambrel::cmdExit_, &frmTambrel::cmdExit_Click},
+  };
+  for (const Wiring& wiring : kWiring) {
+    if (wiring.name != control.name) continue;
+    this->*wiring.field = button;
+    connect(button, &QPushButton::clicked, this, wiring.click);
+  }
 }
 
 void frmTambrel::Form_Load() {

@@ -18,6 +18,7 @@ class QPushButton;
 
 namespace tambrel {
 
+struct ControlLayout;
 class ResultGridView;
 class UpDown;
 
@@ -51,6 +52,7 @@ class frmTambrel final : public QWidget, public FormFields {
 
  private:
   void BuildControls();
+  void WireButton(const ControlLayout& control, QPushButton* button);
   void Form_Load();
   void Form_Resize();
   bool KeyPress(QEvent* event);
