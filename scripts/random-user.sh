@@ -17,6 +17,7 @@ if [ "$(basename "$dir")" = build-asan ]; then
   "$root/scripts/build.sh" "$dir" -DTAMBREL_SANITIZE=ON
   export ASAN_OPTIONS="${ASAN_OPTIONS:-halt_on_error=1:detect_leaks=1}"
   export UBSAN_OPTIONS="${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}"
+  export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$root/tests/sanitizer/lsan.supp:print_suppressions=0}"
 else
   "$root/scripts/build.sh" "$dir"
 fi
