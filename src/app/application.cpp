@@ -1,7 +1,6 @@
 #include "app/application.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QPointer>
 #include <QScreen>
 #include <cstdio>
@@ -59,9 +58,11 @@ int RunTambrel(char* programName, ShownHook onShown) {
   qInstallMessageHandler(previous);
   QApplication::setApplicationName(QStringLiteral("Tambrel"));
   QApplication::setApplicationVersion(QStringLiteral("1.00"));
-  // Ties the window to its menu entry and icon once installed.
+  // Ties the window to its menu entry, and so to its icon, once installed.
+  // The icon is not looked up here: searching the icon theme would hold up
+  // the first paint by several milliseconds, and the desktop shows the
+  // entry's icon for the window anyway.
   QGuiApplication::setDesktopFileName(QStringLiteral("org.tambrel.Tambrel"));
-  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tambrel.Tambrel")));
 
   QtServices services;
   // The window is the start-up object; it deletes itself when unloaded, and
