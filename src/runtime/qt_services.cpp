@@ -6,22 +6,14 @@
 #include <ctime>
 
 namespace tambrel {
-namespace {
-
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
-
 QtServices::QtServices() : random_(RandomGenerator::FromEntropy()) {}
 
 void QtServices::MsgBox(std::string_view prompt, MsgStyle style, std::string_view title) {
   // A line break is written CR LF; a Qt label breaks on LF alone.
-  QString text = FromUtf8(prompt);
+  QString text = QString::fromUtf8(prompt);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   QMessageBox box(style == MsgStyle::Information ? QMessageBox::Information : QMessageBox::NoIcon,
-                  FromUtf8(title), text, QMessageBox::Ok, parent_.data());
+                  QString::fromUtf8(title), text, QMessageBox::Ok, parent_.data());
   box.setTextFormat(Qt::PlainText);
   box.exec();
 }

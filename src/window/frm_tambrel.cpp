@@ -27,10 +27,6 @@ namespace {
 constexpr int kTimesMinimum = 1;
 constexpr int kTimesMaximum = 100;
 
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QFont FontFor(ControlFont font, const QFont& windowFont) {
   if (font == ControlFont::Default) return windowFont;
   QFont times(QStringLiteral("Times New Roman"));
@@ -41,7 +37,7 @@ QFont FontFor(ControlFont font, const QFont& windowFont) {
 }
 
 QString ObjectName(const ControlLayout& control) {
-  QString name = FromUtf8(control.name);
+  QString name = QString::fromUtf8(control.name);
   if (control.element >= 0) name += QLatin1Char('_') + QString::number(control.element);
   return name;
 }
@@ -120,7 +116,7 @@ void frmTambrel::BuildControls() {
 
   std::vector<std::pair<int, QWidget*>> tabStops;
   for (const ControlLayout& control : kLayout) {
-    const QString caption = FromUtf8(control.caption);
+    const QString caption = QString::fromUtf8(control.caption);
     QWidget* widget = nullptr;
     switch (control.kind) {
       case ControlKind::CommandButton: {
@@ -170,7 +166,7 @@ void frmTambrel::BuildControls() {
   UpDown1_->setAccessibleName(lblRolled_->text());
 
   Line1_ = new QFrame(this);
-  Line1_->setObjectName(FromUtf8(kLine1.name));
+  Line1_->setObjectName(QString::fromUtf8(kLine1.name));
   Line1_->setFrameShape(QFrame::HLine);
   Line1_->setFrameShadow(QFrame::Plain);
   Line1_->setLineWidth(1);
@@ -192,7 +188,7 @@ void frmTambrel::WireButton(const ControlLayout& control, QPushButton* button) {
     cmdNum_.at(static_cast<std::size_t>(index)) = button;
     // A screen reader says which die the button sets: "d20".
     button->setAccessibleDescription(
-        QLatin1Char('d') + FromUtf8(kDieSizes.at(static_cast<std::size_t>(index))));
+        QLatin1Char('d') + QString::fromUtf8(kDieSizes.at(static_cast<std::size_t>(index))));
     connect(button, &QPushButton::clicked, this, [this, index] { cmdNum_Click(index); });
     return;
   }
@@ -232,7 +228,7 @@ void frmTambrel::moveEvent(QMoveEvent* event) {
   QWidget::moveEvent(event);
   // The window manager adds its frame after the first Resize, and says so
   // with a move only: the outer size has changed all the same.
-  if (frameGeometry().size().expandedTo(size()) != lastOuterSize_) Form_Resize();
+  if (OuterSize() != lastOuterSize_) Form_Resize();
 }
 
 bool frmTambrel::event(QEvent* event) {
@@ -241,7 +237,7 @@ bool frmTambrel::event(QEvent* event) {
   // it without a move or a resize; by the time it activates the window the
   // frame is known, and the outer size it makes is held like any other.
   if (event->type() == QEvent::WindowActivate &&
-      frameGeometry().size().expandedTo(size()) != lastOuterSize_) {
+      OuterSize() != lastOuterSize_) {
     Form_Resize();
   }
   return handled;
@@ -258,6 +254,12 @@ void frmTambrel::changeEvent(QEvent* event) {
   if ((change->oldState() & Qt::WindowMinimized) && !(windowState() & sized)) Form_Resize();
 }
 
+QSize frmTambrel::OuterSize() const {
+  // While the window manager reparents the window its frame can read as
+  // smaller than the client area; the frame is never less than that.
+  return frameGeometry().size().expandedTo(size());
+}
+
 void frmTambrel::Form_Resize() {
   WindowState state = WindowState::Normal;
   if (isMinimized()) {
@@ -265,9 +267,7 @@ void frmTambrel::Form_Resize() {
   } else if (isMaximized() || isFullScreen()) {
     state = WindowState::Maximized;
   }
-  // While the window manager reparents the window its frame can read as
-  // smaller than the client area; the frame is never less than that.
-  const QSize outer = frameGeometry().size().expandedTo(size());
+  const QSize outer = OuterSize();
   lastOuterSize_ = outer;
   const ResizeDecision decision =
       DecideResize({state, PixelsToTwips(outer.width()), PixelsToTwips(outer.height()),
@@ -323,7 +323,7 @@ bool frmTambrel::KeyPress(QEvent* event) {
 }
 
 void frmTambrel::cmdNum_Click(int index) {
-  txtNum_->setText(FromUtf8(kDieSizes.at(static_cast<std::size_t>(index))));
+  txtNum_->setText(QString::fromUtf8(kDieSizes.at(static_cast<std::size_t>(index))));
 }
 
 void frmTambrel::cmdGenerate_Click() { run_.Generate(); }
@@ -338,7 +338,7 @@ void frmTambrel::cmdExit_Click() { close(); }
 
 std::string frmTambrel::NumberText() const { return txtNum_->text().toStdString(); }
 
-void frmTambrel::SetNumberText(std::string_view text) { txtNum_->setText(FromUtf8(text)); }
+void frmTambrel::SetNumberText(std::string_view text) { txtNum_->setText(QString::fromUtf8(text)); }
 
 void frmTambrel::FocusNumber() { txtNum_->setFocus(Qt::OtherFocusReason); }
 

@@ -55,6 +55,8 @@ class frmTambrel final : public QWidget, public FormFields {
   void WireButton(const ControlLayout& control, QPushButton* button);
   void Form_Load();
   void Form_Resize();
+  // The whole window with its frame, in pixels.
+  [[nodiscard]] QSize OuterSize() const;
   bool KeyPress(QEvent* event);
 
   void cmdNum_Click(int index);
