@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include "support/recording_services.h"
@@ -32,6 +33,15 @@ class WindowTest : public ::testing::Test {
   QLineEdit* Number() { return Find<QLineEdit>("txtNum"); }
   QLineEdit* Times() { return Find<QLineEdit>("txtRolled"); }
   void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
+
+  // One of the spin control's two arrows.
+  QToolButton* Arrow(Qt::ArrowType arrow) {
+    for (auto* button : Find<QWidget>("UpDown1")->findChildren<QToolButton*>()) {
+      if (button->arrowType() == arrow) return button;
+    }
+    ADD_FAILURE() << "no spin arrow of type " << arrow;
+    return nullptr;
+  }
 
   int Shown() const { return window_.Fields().intNextLabel - 1; }
 

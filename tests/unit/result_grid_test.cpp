@@ -2,35 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/grid_fixture.h"
+
 namespace tambrel {
 namespace {
 
-class ResultGridTest : public ::testing::Test {
- protected:
-  ResultGridTest() {
-    fields_.intRow = 1;
-    fields_.intNextLabel = 1;
-    SetLimits(4280, 3100);  // the design client area
-  }
-
-  void SetLimits(float right, float bottom) {
-    fields_.sngRightLimit = right;
-    fields_.sngBottomLimit = bottom;
-  }
-
-  // Places a value as a roll run does, advancing the counter on success.
-  bool Place(std::int16_t value) {
-    const bool fits = grid_.PlaceResult(value);
-    if (fits) ++fields_.intNextLabel;
-    return fits;
-  }
-
-  int Shown() const { return fields_.intNextLabel - 1; }
-
-  GridFields fields_;
-  LabelArray labels_{Label{60, 2640, 450, 300, false, ""}};
-  ResultGrid grid_{fields_, labels_};
-};
+using ResultGridTest = testing::GridTest;
 
 TEST_F(ResultGridTest, DesignAreaHoldsNineLabelsInOneRow) {
   for (int i = 1; i <= 9; ++i) {

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "support/fake_form.h"
+#include "support/grid_fixture.h"
 #include "support/recording_services.h"
 
 namespace tambrel {
@@ -15,26 +16,14 @@ using testing::Focus;
 using testing::Message;
 using testing::RecordingServices;
 
-class RollRunTest : public ::testing::Test {
+class RollRunTest : public testing::GridTest {
  protected:
-  RollRunTest() {
-    fields_.intRow = 1;
-    fields_.intNextLabel = 1;
-    fields_.sngRightLimit = 4280;  // the design client area
-    fields_.sngBottomLimit = 3100;
-  }
-
   void Generate(std::string number, std::string times) {
     form_.number_text = std::move(number);
     form_.times_text = std::move(times);
     run_.Generate();
   }
 
-  int Shown() const { return fields_.intNextLabel - 1; }
-
-  GridFields fields_;
-  LabelArray labels_{Label{60, 2640, 450, 300, false, ""}};
-  ResultGrid grid_{fields_, labels_};
   FakeForm form_{"", "1"};
   RecordingServices services_;
   RollRun run_{fields_, grid_, form_, services_};

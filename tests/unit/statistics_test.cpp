@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "roll/result_grid.h"
+#include "support/grid_fixture.h"
 #include "support/recording_services.h"
 
 namespace tambrel {
@@ -15,42 +16,28 @@ namespace {
 using testing::Message;
 using testing::RecordingServices;
 
-class StatisticsTest : public ::testing::Test {
+class StatisticsTest : public testing::GridTest {
  protected:
-  StatisticsTest() {
-    fields_.intRow = 1;
-    fields_.intNextLabel = 1;
-    fields_.sngRightLimit = 4280;
-    fields_.sngBottomLimit = 3100;
-  }
-
   // Shows the values as a roll run would; returns how many fitted.
   int Show(const std::vector<std::int16_t>& values) {
     grid_.ClearResults();
     for (const std::int16_t value : values) {
-      if (!grid_.PlaceResult(value)) break;
-      ++fields_.intNextLabel;
+      if (!Place(value)) break;
     }
-    return fields_.intNextLabel - 1;
+    return Shown();
   }
 
-  std::string SumPrompt() {
-    ReportSum(fields_, labels_, services_);
+  // What a report told the user, in an information box under the
+  // application title.
+  std::string Told(void (*report)(const GridFields&, const LabelArray&, Services&)) {
+    report(fields_, labels_, services_);
     EXPECT_EQ(services_.messages.back().style, MsgStyle::Information);
     EXPECT_EQ(services_.messages.back().title, "Tambrel1");
     return services_.messages.back().prompt;
   }
+  std::string SumPrompt() { return Told(ReportSum); }
+  std::string AveragePrompt() { return Told(ReportAverage); }
 
-  std::string AveragePrompt() {
-    ReportAverage(fields_, labels_, services_);
-    EXPECT_EQ(services_.messages.back().style, MsgStyle::Information);
-    EXPECT_EQ(services_.messages.back().title, "Tambrel1");
-    return services_.messages.back().prompt;
-  }
-
-  GridFields fields_;
-  LabelArray labels_{Label{60, 2640, 450, 300, false, ""}};
-  ResultGrid grid_{fields_, labels_};
   RecordingServices services_;
 };
 

@@ -3,10 +3,10 @@
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QMessageBox>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "runtime/qt_services.h"
+#include "support/message_box_watch.h"
 #include "support/window_fixture.h"
 
 namespace tambrel {
@@ -88,20 +88,14 @@ TEST_F(KeyboardOnlyTest, RollsAndReportsWithoutTheMouse) {
 // A message box is read out with its text.
 TEST(AccessibleMessageBox, IsReadWithItsText) {
   QString spoken;
-  QTimer poll;
-  poll.setInterval(10);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr) return;
-    for (QLabel* label : box->findChildren<QLabel*>()) {
+  const testing::MessageBoxWatch watch([&spoken](QMessageBox& box) {
+    for (QLabel* label : box.findChildren<QLabel*>()) {
       QAccessibleInterface* accessible = Accessible(label);
       if (accessible != nullptr && accessible->text(QAccessible::Name).contains(QStringLiteral("valid"))) {
         spoken = accessible->text(QAccessible::Name);
       }
     }
-    box->accept();
   });
-  poll.start();
   QtServices services;
   services.MsgBox("Enter a valid number", MsgStyle::Information, "Tambrel1");
   EXPECT_EQ(spoken, QStringLiteral("Enter a valid number"));

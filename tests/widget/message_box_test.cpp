@@ -1,11 +1,10 @@
 #include <QAbstractButton>
 #include <QApplication>
-#include <QLabel>
 #include <QMessageBox>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "runtime/qt_services.h"
+#include "support/message_box_watch.h"
 
 namespace tambrel {
 namespace {
@@ -22,19 +21,13 @@ struct SeenBox {
 // what it showed.
 SeenBox ShowAndClose(std::string_view prompt, MsgStyle style, std::string_view title) {
   SeenBox seen;
-  QTimer poll;
-  poll.setInterval(10);
-  QObject::connect(&poll, &QTimer::timeout, [&] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr) return;
+  const testing::MessageBoxWatch watch([&seen](QMessageBox& box) {
     seen.seen = true;
-    seen.title = box->windowTitle();
-    seen.text = box->text();
-    seen.icon = box->icon();
-    seen.buttons = box->buttons();
-    box->button(QMessageBox::Ok)->click();
+    seen.title = box.windowTitle();
+    seen.text = box.text();
+    seen.icon = box.icon();
+    seen.buttons = box.buttons();
   });
-  poll.start();
   QtServices services;
   services.MsgBox(prompt, style, title);
   return seen;

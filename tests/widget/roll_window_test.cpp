@@ -29,10 +29,7 @@ class RollWindowTest : public WindowTest {
   }
 
   void StepTimesUpTo(int count) {
-    QToolButton* up = nullptr;
-    for (auto* button : window_.findChildren<QToolButton*>()) {
-      if (button->arrowType() == Qt::UpArrow) up = button;
-    }
+    QToolButton* up = Arrow(Qt::UpArrow);
     ASSERT_NE(up, nullptr);
     while (Times()->text() != QString::number(count)) QTest::mouseClick(up, Qt::LeftButton);
   }

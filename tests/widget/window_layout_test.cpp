@@ -152,12 +152,8 @@ TEST_F(WindowFocusTest, FocusStartsInTheNumberBoxAndTabFollowsTheTabIndex) {
 }
 
 TEST_F(WindowFocusTest, SpinControlStepsTheTimesBoxBetweenOneAndOneHundred) {
-  QToolButton* increase = nullptr;
-  QToolButton* decrease = nullptr;
-  for (auto* button : window_.findChildren<QToolButton*>()) {
-    if (button->arrowType() == Qt::UpArrow) increase = button;
-    if (button->arrowType() == Qt::DownArrow) decrease = button;
-  }
+  QToolButton* increase = Arrow(Qt::UpArrow);
+  QToolButton* decrease = Arrow(Qt::DownArrow);
   ASSERT_NE(increase, nullptr);
   ASSERT_NE(decrease, nullptr);
   for (int expected = 2; expected <= 100; ++expected) {
