@@ -54,25 +54,26 @@ void LabelArray::NotifyIfVisible(const Label& label) {
   if (observer_ != nullptr && label.visible) observer_->LabelAreaChanged(label);
 }
 
-void LabelArray::SetLeft(int index, float left) {
+// A change of place or visibility repaints where the label stood and where
+// it stands now.
+template <typename Edit>
+void LabelArray::Change(int index, Edit edit) {
   Label& label = Element(index);
   NotifyIfVisible(label);
-  label.left = left;
+  edit(label);
   NotifyIfVisible(label);
+}
+
+void LabelArray::SetLeft(int index, float left) {
+  Change(index, [left](Label& label) { label.left = left; });
 }
 
 void LabelArray::SetTop(int index, float top) {
-  Label& label = Element(index);
-  NotifyIfVisible(label);
-  label.top = top;
-  NotifyIfVisible(label);
+  Change(index, [top](Label& label) { label.top = top; });
 }
 
 void LabelArray::SetVisible(int index, bool visible) {
-  Label& label = Element(index);
-  NotifyIfVisible(label);
-  label.visible = visible;
-  NotifyIfVisible(label);
+  Change(index, [visible](Label& label) { label.visible = visible; });
 }
 
 void LabelArray::SetCaption(int index, std::string caption) {

@@ -57,6 +57,8 @@ class LabelArray {
  private:
   Label& Element(int index);
   void NotifyIfVisible(const Label& label);
+  template <typename Edit>
+  void Change(int index, Edit edit);
 
   // A deque grows in fixed blocks: no doubling slack on a full grid of
   // tens of thousands of labels, and no copying as it grows.
