@@ -165,13 +165,13 @@ void frmTambrel::BuildControls() {
   UpDown1_->SetBuddy(txtRolled_);
   UpDown1_->setAccessibleName(lblRolled_->text());
 
-  Line1_ = new QFrame(this);
-  Line1_->setObjectName(QString::fromUtf8(kLine1.name));
-  Line1_->setFrameShape(QFrame::HLine);
-  Line1_->setFrameShadow(QFrame::Plain);
-  Line1_->setLineWidth(1);
-  Line1_->setGeometry(TwipsToPixels(kLine1.x1), TwipsToPixels(kLine1.y1),
-                      TwipsToPixels(kLine1.x2 - kLine1.x1), 1);
+  auto* line = new QFrame(this);
+  line->setObjectName(QString::fromUtf8(kLine1.name));
+  line->setFrameShape(QFrame::HLine);
+  line->setFrameShadow(QFrame::Plain);
+  line->setLineWidth(1);
+  line->setGeometry(TwipsToPixels(kLine1.x1), TwipsToPixels(kLine1.y1),
+                    TwipsToPixels(kLine1.x2 - kLine1.x1), 1);
 
   std::ranges::sort(tabStops, {}, &std::pair<int, QWidget*>::first);
   for (std::size_t i = 1; i < tabStops.size(); ++i) {
@@ -180,12 +180,11 @@ void frmTambrel::BuildControls() {
   tabStops.front().second->setFocus();
 }
 
-// Each button to its field and its Click handler, by name; the die-size
-// buttons to one handler that is told the element index.
+// Each button to its Click handler, by name; the die-size buttons to one
+// handler that is told the element index.
 void frmTambrel::WireButton(const ControlLayout& control, QPushButton* button) {
   if (control.name == "cmdNum") {
     const int index = control.element;
-    cmdNum_.at(static_cast<std::size_t>(index)) = button;
     // A screen reader says which die the button sets: "d20".
     button->setAccessibleDescription(
         QLatin1Char('d') + QString::fromUtf8(kDieSizes.at(static_cast<std::size_t>(index))));
@@ -194,20 +193,15 @@ void frmTambrel::WireButton(const ControlLayout& control, QPushButton* button) {
   }
   struct Wiring {
     std::string_view name;
-    QPushButton* frmTambrel::*field;
     void (frmTambrel::*click)();
   };
   static constexpr Wiring kWiring[] = {
-      {"cmdGenerate", &frmTambrel::cmdGenerate_, &frmTambrel::cmdGenerate_Click},
-      {"cmdClear", &frmTambrel::cmdClear_, &frmTambrel::cmdClear_Click},
-      {"cmdSum", &frmTambrel::cmdSum_, &frmTambrel::cmdSum_Click},
-      {"cmdAvg", &frmTambrel::cmdAvg_, &frmTambrel::cmdAvg_Click},
-      {"cmdExit", &frmTambrel::cmdExit_, &frmTambrel::cmdExit_Click},
+      {"cmdGenerate", &frmTambrel::cmdGenerate_Click}, {"cmdClear", &frmTambrel::cmdClear_Click},
+      {"cmdSum", &frmTambrel::cmdSum_Click},           {"cmdAvg", &frmTambrel::cmdAvg_Click},
+      {"cmdExit", &frmTambrel::cmdExit_Click},
   };
   for (const Wiring& wiring : kWiring) {
-    if (wiring.name != control.name) continue;
-    this->*wiring.field = button;
-    connect(button, &QPushButton::clicked, this, wiring.click);
+    if (wiring.name == control.name) connect(button, &QPushButton::clicked, this, wiring.click);
   }
 }
 

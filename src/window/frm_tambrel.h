@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QWidget>
-#include <array>
 #include <optional>
 
 #include "roll/form_fields.h"
@@ -11,7 +10,6 @@
 #include "runtime/label_array.h"
 #include "runtime/services.h"
 
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -72,18 +70,11 @@ class frmTambrel final : public QWidget, public FormFields {
   ResultGrid grid_;
   RollRun run_;
 
-  std::array<QPushButton*, 7> cmdNum_{};
   QLabel* lblRanNum_ = nullptr;
   QLineEdit* txtNum_ = nullptr;
   QLabel* lblRolled_ = nullptr;
   QLineEdit* txtRolled_ = nullptr;
   UpDown* UpDown1_ = nullptr;
-  QPushButton* cmdGenerate_ = nullptr;
-  QPushButton* cmdClear_ = nullptr;
-  QPushButton* cmdSum_ = nullptr;
-  QPushButton* cmdAvg_ = nullptr;
-  QPushButton* cmdExit_ = nullptr;
-  QFrame* Line1_ = nullptr;
   ResultGridView* resultView_ = nullptr;
 
   // The outer size last written by the size rules, until the platform
