@@ -1,22 +1,29 @@
 #include "window/frm_tambrel.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QFontMetricsF>
 #include <QFrame>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "roll/statistics.h"
+#include "window/announcer.h"
 #include "window/command_button.h"
 #include "window/die_sizes.h"
 #include "window/key_filter.h"
 #include "window/layout_table.h"
 #include "window/result_grid_view.h"
+#include "window/shown_values.h"
 #include "window/size_rules.h"
 #include "window/twips.h"
 #include "window/up_down.h"
@@ -103,6 +110,17 @@ frmTambrel::frmTambrel(Services& services, QWidget* parent)
   setFont(windowFont);
   resize(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
   BuildControls();
+  announcer_ = std::make_unique<Announcer>(this);
+
+  // The shortcut belongs to the window, so it works wherever the focus is,
+  // and as a shortcut it is taken before a box sees the key.
+  copyValues_ = new QAction(QStringLiteral("Copy Values"), this);
+  copyValues_->setObjectName(QStringLiteral("actCopyValues"));
+  copyValues_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+  copyValues_->setShortcutContext(Qt::WindowShortcut);
+  copyValues_->setEnabled(false);
+  connect(copyValues_, &QAction::triggered, this, &frmTambrel::CopyValues_Click);
+  addAction(copyValues_);
   Form_Load();
 }
 
@@ -320,9 +338,38 @@ void frmTambrel::cmdNum_Click(int index) {
   txtNum_->setText(QString::fromUtf8(kDieSizes.at(static_cast<std::size_t>(index))));
 }
 
-void frmTambrel::cmdGenerate_Click() { run_.Generate(); }
+void frmTambrel::cmdGenerate_Click() {
+  run_.Generate();
+  // Said once the run is over, after any message it showed was closed; a
+  // run that drew nothing has nothing new to say.
+  const ShownRows rows = RowsOfShownValues(lblNum_);
+  copyValues_->setEnabled(!rows.empty());
+  if (!rows.empty()) announcer_->Say(QString::fromStdString(SpokenValues(lblNum_, rows)));
+}
 
-void frmTambrel::cmdClear_Click() { grid_.ClearResults(); }
+void frmTambrel::cmdClear_Click() {
+  grid_.ClearResults();
+  copyValues_->setEnabled(false);
+  announcer_->Say(QStringLiteral("Results cleared"));
+}
+
+void frmTambrel::CopyValues_Click() {
+  const ShownRows rows = RowsOfShownValues(lblNum_);
+  if (rows.empty()) return;
+  QGuiApplication::clipboard()->setText(QString::fromStdString(ValuesAsText(lblNum_, rows)));
+  announcer_->Say(QString::fromStdString(CountOfValues(CountOf(rows)) + " copied"));
+}
+
+void frmTambrel::contextMenuEvent(QContextMenuEvent* event) {
+  // The result area is everything below the separator line.
+  if (event->pos().y() < TwipsToPixels(kLine1.y1)) {
+    QWidget::contextMenuEvent(event);
+    return;
+  }
+  QMenu menu(this);
+  menu.addAction(copyValues_);
+  menu.exec(event->globalPos());
+}
 
 void frmTambrel::cmdSum_Click() { ReportSum(fields_, lblNum_, services_); }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 #include <optional>
 
 #include "roll/form_fields.h"
@@ -10,12 +11,14 @@
 #include "runtime/label_array.h"
 #include "runtime/services.h"
 
+class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace tambrel {
 
+class Announcer;
 struct ControlLayout;
 class ResultGridView;
 class UpDown;
@@ -47,6 +50,7 @@ class frmTambrel final : public QWidget, public FormFields {
   void changeEvent(QEvent* event) override;
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void BuildControls();
@@ -63,6 +67,7 @@ class frmTambrel final : public QWidget, public FormFields {
   void cmdSum_Click();
   void cmdAvg_Click();
   void cmdExit_Click();
+  void CopyValues_Click();
 
   Services& services_;
   GridFields fields_;
@@ -76,6 +81,8 @@ class frmTambrel final : public QWidget, public FormFields {
   QLineEdit* txtRolled_ = nullptr;
   UpDown* UpDown1_ = nullptr;
   ResultGridView* resultView_ = nullptr;
+  QAction* copyValues_ = nullptr;
+  std::unique_ptr<Announcer> announcer_;
 
   // The outer size last written by the size rules, until the platform
   // answers with a Resize; whatever it answers is then taken as settled.

@@ -14,101 +14,197 @@
 namespace tambrel {
 namespace {
 
-// One result label as a screen reader sees it: static text named by its
-// value, at its place on screen. It reads the label array live.
-class ResultLabelAccessible final : public QAccessibleInterface {
- public:
-  ResultLabelAccessible(ResultGridView* view, int index) : view_(view), index_(index) {}
+class ResultGridAccessible;
 
-  bool isValid() const override {
-    return view_ != nullptr && view_->Labels().IsLoaded(index_) && view_->Labels()[index_].visible;
-  }
+// A value or a row of values, as a screen reader sees it. Both read the
+// label array live through the view, so a cleared and refilled grid reuses
+// them, and one that outlived its label reports itself invalid.
+class GridItemAccessible : public QAccessibleInterface {
+ public:
+  explicit GridItemAccessible(ResultGridView* view) : view_(view) {}
+
   QObject* object() const override { return nullptr; }
   QWindow* window() const override {
     return view_ != nullptr ? view_->window()->windowHandle() : nullptr;
   }
-  QAccessibleInterface* parent() const override {
-    return QAccessible::queryAccessibleInterface(view_.data());
-  }
-  QAccessibleInterface* child(int /*index*/) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface* /*child*/) const override { return -1; }
-  QAccessibleInterface* childAt(int /*x*/, int /*y*/) const override { return nullptr; }
-  QString text(QAccessible::Text type) const override {
-    if (type != QAccessible::Name || !isValid()) return {};
-    return QString::fromStdString(view_->Labels()[index_].caption);
-  }
   void setText(QAccessible::Text /*type*/, const QString& /*text*/) override {}
-  QRect rect() const override {
-    if (!isValid()) return {};
-    const QRect local = ResultGridView::PixelArea(view_->Labels()[index_]).toAlignedRect();
-    return {view_->mapToGlobal(local.topLeft()), local.size()};
-  }
-  QAccessible::Role role() const override { return QAccessible::StaticText; }
   QAccessible::State state() const override {
     QAccessible::State state;
     state.readOnly = true;
     return state;
   }
 
- private:
+ protected:
+  QRect OnScreen(const QRect& local) const {
+    return {view_->mapToGlobal(local.topLeft()), local.size()};
+  }
+  ResultGridAccessible* Grid() const;
+
   QPointer<ResultGridView> view_;
-  int index_;
 };
 
-// The grid as a group of its values, so that every value shown can be read
-// although no widget stands behind it.
+// One result label: static text named by its value, at its place.
+class ValueAccessible final : public GridItemAccessible {
+ public:
+  ValueAccessible(ResultGridView* view, int label) : GridItemAccessible(view), label_(label) {}
+
+  bool isValid() const override {
+    return view_ != nullptr && view_->Labels().IsLoaded(label_) && view_->Labels()[label_].visible;
+  }
+  QAccessibleInterface* parent() const override;
+  QAccessibleInterface* child(int /*index*/) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface* /*child*/) const override { return -1; }
+  QAccessibleInterface* childAt(int /*x*/, int /*y*/) const override { return nullptr; }
+  QString text(QAccessible::Text type) const override {
+    if (type != QAccessible::Name || !isValid()) return {};
+    return QString::fromStdString(view_->Labels()[label_].caption);
+  }
+  QRect rect() const override {
+    if (!isValid()) return {};
+    return OnScreen(ResultGridView::PixelArea(view_->Labels()[label_]).toAlignedRect());
+  }
+  QAccessible::Role role() const override { return QAccessible::StaticText; }
+
+ private:
+  int label_;
+};
+
+// One row of the grid. Rows keep the tree shallow: a screen reader looking
+// for what lies under the pointer skips every row whose bounds miss it,
+// instead of asking each of thousands of values.
+class RowAccessible final : public GridItemAccessible {
+ public:
+  RowAccessible(ResultGridView* view, int row) : GridItemAccessible(view), row_(row) {}
+
+  bool isValid() const override {
+    return view_ != nullptr && static_cast<std::size_t>(row_) < view_->Rows().size();
+  }
+  QAccessibleInterface* parent() const override;
+  QAccessibleInterface* child(int index) const override;
+  int childCount() const override {
+    return isValid() ? static_cast<int>(Labels().size()) : 0;
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override;
+  QAccessibleInterface* childAt(int x, int y) const override;
+  QString text(QAccessible::Text /*type*/) const override { return {}; }
+  QRect rect() const override { return isValid() ? OnScreen(view_->RowArea(row_)) : QRect(); }
+  QAccessible::Role role() const override { return QAccessible::Grouping; }
+
+ private:
+  const std::vector<int>& Labels() const { return view_->Rows()[static_cast<std::size_t>(row_)]; }
+
+  int row_;
+};
+
+// The grid: a group of rows, bounded by the values it shows rather than by
+// the whole window it lies across.
 class ResultGridAccessible final : public QAccessibleWidget {
  public:
   explicit ResultGridAccessible(ResultGridView* view)
       : QAccessibleWidget(view, QAccessible::Grouping), view_(view) {}
 
   ~ResultGridAccessible() override {
-    for (const auto& [index, id] : items_) QAccessible::deleteAccessibleInterface(id);
+    for (const auto& [key, id] : values_) QAccessible::deleteAccessibleInterface(id);
+    for (const auto& [key, id] : rows_) QAccessible::deleteAccessibleInterface(id);
   }
 
-  int childCount() const override { return static_cast<int>(view_->ShownLabels().size()); }
+  QRect rect() const override {
+    QRect area;
+    for (std::size_t row = 0; row < view_->Rows().size(); ++row) {
+      area = area.united(view_->RowArea(static_cast<int>(row)));
+    }
+    if (area.isEmpty()) return {};
+    return {view_->mapToGlobal(area.topLeft()), area.size()};
+  }
+
+  int childCount() const override { return static_cast<int>(view_->Rows().size()); }
 
   QAccessibleInterface* child(int index) const override {
-    const std::vector<int>& shown = view_->ShownLabels();
-    if (index < 0 || static_cast<std::size_t>(index) >= shown.size()) return nullptr;
-    return Item(shown[static_cast<std::size_t>(index)]);
+    if (index < 0 || index >= childCount()) return nullptr;
+    return Row(index);
   }
 
   int indexOfChild(const QAccessibleInterface* child) const override {
-    const std::vector<int>& shown = view_->ShownLabels();
-    for (const auto& [label, id] : items_) {
-      if (QAccessible::accessibleInterface(id) != child) continue;
-      const auto at = std::lower_bound(shown.begin(), shown.end(), label);
-      if (at != shown.end() && *at == label) return static_cast<int>(at - shown.begin());
+    for (const auto& [row, id] : rows_) {
+      if (QAccessible::accessibleInterface(id) == child) return row < childCount() ? row : -1;
     }
     return -1;
   }
 
   QAccessibleInterface* childAt(int x, int y) const override {
     const QPoint local = view_->mapFromGlobal(QPoint(x, y));
-    for (const int label : view_->ShownLabels()) {
-      if (ResultGridView::PixelArea(view_->Labels()[label]).contains(local)) return Item(label);
+    for (int row = 0; row < childCount(); ++row) {
+      if (view_->RowArea(row).contains(local)) return Row(row);
     }
     return nullptr;
   }
 
+  // Items are made on first use and kept per row and per label index.
+  QAccessibleInterface* Row(int row) const {
+    return Item(rows_, row, [&] { return new RowAccessible(view_, row); });
+  }
+  QAccessibleInterface* Value(int label) const {
+    return Item(values_, label, [&] { return new ValueAccessible(view_, label); });
+  }
+
+  // The row a shown label stands in, or -1.
+  int RowOf(int label) const {
+    const ShownRows& rows = view_->Rows();
+    const auto after = std::upper_bound(rows.begin(), rows.end(), label,
+                                        [](int l, const std::vector<int>& row) { return l < row.front(); });
+    if (after == rows.begin()) return -1;
+    const std::vector<int>& row = *(after - 1);
+    return std::binary_search(row.begin(), row.end(), label) ? static_cast<int>(after - 1 - rows.begin()) : -1;
+  }
+
  private:
-  // Items are kept per label index and read the label live, so a cleared
-  // and refilled grid reuses them.
-  QAccessibleInterface* Item(int label) const {
-    auto found = items_.find(label);
-    if (found == items_.end()) {
-      const QAccessible::Id id =
-          QAccessible::registerAccessibleInterface(new ResultLabelAccessible(view_, label));
-      found = items_.emplace(label, id).first;
+  template <typename Make>
+  static QAccessibleInterface* Item(std::unordered_map<int, QAccessible::Id>& items, int key, Make make) {
+    auto found = items.find(key);
+    if (found == items.end()) {
+      found = items.emplace(key, QAccessible::registerAccessibleInterface(make())).first;
     }
     return QAccessible::accessibleInterface(found->second);
   }
 
   ResultGridView* view_;
-  mutable std::unordered_map<int, QAccessible::Id> items_;
+  mutable std::unordered_map<int, QAccessible::Id> rows_;
+  mutable std::unordered_map<int, QAccessible::Id> values_;
 };
+
+ResultGridAccessible* GridItemAccessible::Grid() const {
+  return static_cast<ResultGridAccessible*>(QAccessible::queryAccessibleInterface(view_.data()));
+}
+
+QAccessibleInterface* ValueAccessible::parent() const {
+  if (!isValid()) return nullptr;
+  ResultGridAccessible* grid = Grid();
+  const int row = grid->RowOf(label_);
+  return row < 0 ? grid : grid->Row(row);
+}
+
+QAccessibleInterface* RowAccessible::parent() const { return Grid(); }
+
+QAccessibleInterface* RowAccessible::child(int index) const {
+  if (index < 0 || index >= childCount()) return nullptr;
+  return Grid()->Value(Labels()[static_cast<std::size_t>(index)]);
+}
+
+int RowAccessible::indexOfChild(const QAccessibleInterface* child) const {
+  for (int i = 0; i < childCount(); ++i) {
+    if (this->child(i) == child) return i;
+  }
+  return -1;
+}
+
+QAccessibleInterface* RowAccessible::childAt(int x, int y) const {
+  const QPoint local = view_->mapFromGlobal(QPoint(x, y));
+  for (const int label : Labels()) {
+    if (ResultGridView::PixelArea(view_->Labels()[label]).contains(local)) return Grid()->Value(label);
+  }
+  return nullptr;
+}
 
 QAccessibleInterface* ResultGridFactory(const QString& /*className*/, QObject* object) {
   if (auto* view = qobject_cast<ResultGridView*>(object)) return new ResultGridAccessible(view);
@@ -126,15 +222,18 @@ ResultGridView::ResultGridView(const LabelArray& labels, QWidget* parent)
   setAccessibleName(tr("Results"));
 }
 
-const std::vector<int>& ResultGridView::ShownLabels() const {
-  if (shownStale_) {
-    shown_.clear();
-    for (int i = 1; i < labels_.Count(); ++i) {
-      if (labels_.IsLoaded(i) && labels_[i].visible) shown_.push_back(i);
-    }
-    shownStale_ = false;
+const ShownRows& ResultGridView::Rows() const {
+  if (rowsStale_) {
+    rows_ = RowsOfShownValues(labels_);
+    rowsStale_ = false;
   }
-  return shown_;
+  return rows_;
+}
+
+QRect ResultGridView::RowArea(int row) const {
+  QRectF area;
+  for (const int label : Rows()[static_cast<std::size_t>(row)]) area = area.united(PixelArea(labels_[label]));
+  return area.toAlignedRect();
 }
 
 QRectF ResultGridView::PixelArea(const Label& label) {
@@ -144,7 +243,7 @@ QRectF ResultGridView::PixelArea(const Label& label) {
 ResultGridView::~ResultGridView() = default;
 
 void ResultGridView::LabelAreaChanged(const Label& label) {
-  shownStale_ = true;
+  rowsStale_ = true;
   const QRect area = PixelArea(label).toAlignedRect();
   if (!area.intersects(rect())) return;
   pending_ = pending_.united(area);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "runtime/label_array.h"
+#include "window/shown_values.h"
 
 namespace tambrel {
 
@@ -22,10 +23,12 @@ class ResultGridView final : public QWidget, private LabelArray::Observer {
   LabelArray::Observer* AsObserver() { return this; }
 
   [[nodiscard]] const LabelArray& Labels() const { return labels_; }
-  // Indices of the labels on show, in order; what a screen reader walks.
-  [[nodiscard]] const std::vector<int>& ShownLabels() const;
+  // The labels on show, row by row; what a screen reader walks.
+  [[nodiscard]] const ShownRows& Rows() const;
   // Where a label stands, in this widget's pixels.
   [[nodiscard]] static QRectF PixelArea(const Label& label);
+  // The area a row of labels covers, in this widget's pixels.
+  [[nodiscard]] QRect RowArea(int row) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -37,8 +40,8 @@ class ResultGridView final : public QWidget, private LabelArray::Observer {
   // Everything that changed since the last paint, as one rectangle: a run
   // touches thousands of neighbouring labels and one update covers them.
   QRect pending_;
-  mutable std::vector<int> shown_;
-  mutable bool shownStale_ = true;
+  mutable ShownRows rows_;
+  mutable bool rowsStale_ = true;
 };
 
 }  // namespace tambrel

@@ -148,26 +148,42 @@ TEST_F(RollWindowTest, ShownValuesArePaintedInTheirPlaces) {
 }
 
 // No widget stands behind a value, so the grid tells a screen reader about
-// each one: its value as its name, its place on screen.
-TEST_F(RollWindowTest, ScreenReaderReadsEveryValueShown) {
+// each one: its value as its name, its place on screen, in rows. The grid
+// and each row are bounded by their values, so that a screen reader looking
+// for what lies under the pointer skips them unless a value is there.
+TEST_F(RollWindowTest, ScreenReaderReadsEveryValueShownRowByRow) {
   QAccessibleInterface* grid =
       QAccessible::queryAccessibleInterface(Find<QWidget>("lblNumView"));
   ASSERT_NE(grid, nullptr);
   EXPECT_EQ(grid->childCount(), 0);
+  EXPECT_TRUE(grid->rect().isEmpty());
   Number()->setText(QStringLiteral("12"));
-  Times()->setText(QStringLiteral("11"));
+  Times()->setText(QStringLiteral("11"));  // nine in the first row, two in the second
   Click("cmdGenerate");
-  ASSERT_EQ(grid->childCount(), 11);
-  for (int i = 0; i < grid->childCount(); ++i) {
-    QAccessibleInterface* value = grid->child(i);
-    ASSERT_NE(value, nullptr);
-    const Label& label = window_.lblNum()[i + 1];
-    EXPECT_EQ(value->text(QAccessible::Name).toStdString(), label.caption);
-    EXPECT_EQ(value->role(), QAccessible::StaticText);
-    EXPECT_EQ(grid->indexOfChild(value), i);
-    const QRect onScreen = value->rect();
-    EXPECT_EQ(grid->childAt(onScreen.center().x(), onScreen.center().y()), value);
+  ASSERT_EQ(grid->childCount(), 2);
+  int label = 1;
+  QRect valuesArea;
+  for (int r = 0; r < grid->childCount(); ++r) {
+    QAccessibleInterface* row = grid->child(r);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(grid->indexOfChild(row), r);
+    EXPECT_EQ(row->parent(), grid);
+    ASSERT_EQ(row->childCount(), r == 0 ? 9 : 2);
+    for (int i = 0; i < row->childCount(); ++i, ++label) {
+      QAccessibleInterface* value = row->child(i);
+      ASSERT_NE(value, nullptr);
+      EXPECT_EQ(value->text(QAccessible::Name).toStdString(), window_.lblNum()[label].caption);
+      EXPECT_EQ(value->role(), QAccessible::StaticText);
+      EXPECT_EQ(value->parent(), row);
+      EXPECT_EQ(row->indexOfChild(value), i);
+      const QRect onScreen = value->rect();
+      EXPECT_TRUE(row->rect().contains(onScreen));
+      EXPECT_EQ(grid->childAt(onScreen.center().x(), onScreen.center().y()), row);
+      EXPECT_EQ(row->childAt(onScreen.center().x(), onScreen.center().y()), value);
+      valuesArea = valuesArea.united(onScreen);
+    }
   }
+  EXPECT_EQ(grid->rect(), valuesArea);
   Click("cmdClear");
   EXPECT_EQ(grid->childCount(), 0);
 }

@@ -1,0 +1,199 @@
+"""The screen reader Orca and Tambrel on one desktop, driven as a user would.
+
+Expects a display and a private session bus (see run-with-orca.sh); the
+accessibility bus is started on demand by that session bus. Used by the
+end-to-end test beside it and by bench/screen_reader.py.
+"""
+import datetime
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import threading
+import time
+
+# "17:14:07.928739 - SPEECH OUTPUT: 'notification 1 value: 5.'{...}"
+SPEECH = re.compile(r"^(\d\d:\d\d:\d\d\.\d+) - SPEECH OUTPUT: '(.*)'\s*(\{.*\})?$")
+
+# "ORCA: Changing locusOfFocus from [...] to [push button | Generate Number]."
+FOCUS = re.compile(r" - ORCA: Changing locusOfFocus from .* to \[(.*?) \| (.*?)\]")
+
+# Where the controls stand, in pixels of the window's client area.
+CONTROLS = {"txtNum": (272, 64, 45, 25), "txtRolled": (272, 100, 40, 25),
+            "cmdSum": (172, 144, 41, 17), "cmdAvg": (212, 144, 41, 17)}
+
+
+def _today_at(clock: str) -> float:
+    moment = datetime.datetime.combine(datetime.date.today(),
+                                       datetime.time.fromisoformat(clock))
+    return moment.timestamp()
+
+
+class Orca:
+    """Orca with a debug log of its own, in a home of its own."""
+
+    def __init__(self):
+        self.home = tempfile.mkdtemp(prefix="orca-home-")
+        self.log = os.path.join(self.home, "orca-debug.log")
+        # Orca writes its debug file block by block, so a regular file shows
+        # an utterance only once kilobytes more have followed it. Through a
+        # terminal it writes line by line; a thread copies the lines out.
+        master, terminal = os.openpty()
+        self._lines = []
+        self._lock = threading.Lock()
+        self._reader = threading.Thread(target=self._read, args=(master,), daemon=True)
+        self._reader.start()
+        # No synthesizer is needed to read what Orca says: its debug log has
+        # every utterance. Speech Dispatcher's autospawn can hang on a
+        # daemon that keeps its pipes open, so it is told not to start one.
+        env = dict(os.environ, HOME=self.home, SPEECHD_CMD=shutil.which("false"),
+                   XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
+                   XDG_DATA_HOME=os.path.join(self.home, ".local/share"),
+                   XDG_CACHE_HOME=os.path.join(self.home, ".cache"))
+        self.process = subprocess.Popen(["orca", "--debug-file", os.ttyname(terminal)], env=env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # Held open until Orca has ended: a terminal with no end open on it
+        # reads as closed, and the copying would stop before Orca began.
+        self._terminal = terminal
+        self.wait_for(lambda text: text.startswith("Screen reader on"), timeout=60)
+
+    def _read(self, master):
+        pending = b""
+        with open(self.log, "wb") as log:
+            while True:
+                try:
+                    chunk = os.read(master, 65536)
+                except OSError:  # the terminal closes when Orca ends
+                    break
+                if not chunk:
+                    break
+                log.write(chunk)
+                pending += chunk
+                *lines, pending = pending.split(b"\n")
+                with self._lock:
+                    self._lines.extend(line.decode("utf-8", "replace").rstrip("\r") for line in lines)
+        os.close(master)
+
+    def speech(self):
+        """Every utterance so far, as (wall-clock time, text)."""
+        with self._lock:
+            lines = list(self._lines)
+        spoken = []
+        for line in lines:
+            match = SPEECH.match(line)
+            if match:
+                spoken.append((_today_at(match.group(1)), match.group(2)))
+        return spoken
+
+    def lines(self):
+        with self._lock:
+            return len(self._lines)
+
+    def wait_for_focus(self, since, timeout=20.0):
+        """The name of the first object Orca moves its focus to after line
+        `since` of its log."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            with self._lock:
+                lines = self._lines[since:]
+            for line in lines:
+                match = FOCUS.search(line)
+                if match:
+                    return match.group(2)
+            time.sleep(0.02)
+        raise AssertionError(f"Orca's focus did not move within {timeout} s")
+
+    def wait_for(self, wanted, since=0, timeout=20.0):
+        """The first utterance from index `since` on for which wanted(text)
+        holds, as (index, time, text); raises if none comes in time."""
+        deadline = time.monotonic() + timeout
+        while True:
+            spoken = self.speech()
+            for index in range(since, len(spoken)):
+                if wanted(spoken[index][1]):
+                    return index, spoken[index][0], spoken[index][1]
+            if time.monotonic() > deadline:
+                said = "\n  ".join(text for _, text in spoken[max(0, since - 10):])
+                raise AssertionError(f"not spoken within {timeout} s; spoken instead:\n  {said}")
+            if self.process.poll() is not None:
+                raise AssertionError(f"orca ended with status {self.process.returncode}")
+            time.sleep(0.02)
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        os.close(self._terminal)
+        self._reader.join(timeout=5)
+        if os.environ.get("KEEP_ORCA_LOG"):
+            shutil.copy(self.log, os.environ["KEEP_ORCA_LOG"])
+        shutil.rmtree(self.home, ignore_errors=True)
+
+
+def xdotool(*args) -> str:
+    return subprocess.run(["xdotool", *args], check=True, capture_output=True, text=True,
+                          timeout=30).stdout.strip()
+
+
+class Tambrel:
+    """The real program in its own process, its window found by its title."""
+
+    def __init__(self, binary):
+        self.process = subprocess.Popen([binary], stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 30
+        self.window = ""
+        while not self.window:
+            found = subprocess.run(["xdotool", "search", "--name", "^Tambrel Generation$"],
+                                   capture_output=True, text=True)
+            self.window = found.stdout.split()[0] if found.stdout.split() else ""
+            if time.monotonic() > deadline:
+                raise AssertionError("the window did not appear")
+            time.sleep(0.05)
+        xdotool("windowactivate", "--sync", self.window)
+
+    def keys(self, *keys):
+        xdotool("key", "--clearmodifiers", "--delay", "60", *keys)
+
+    def type(self, text):
+        xdotool("type", "--delay", "60", text)
+
+    def click(self, control):
+        left, top, width, height = CONTROLS[control]
+        xdotool("mousemove", "--window", self.window, str(left + width // 2),
+                str(top + height // 2), "click", "1")
+
+    def size(self):
+        geometry = xdotool("getwindowgeometry", "--shell", self.window)
+        fields = dict(line.split("=", 1) for line in geometry.splitlines() if "=" in line)
+        return int(fields["WIDTH"]), int(fields["HEIGHT"])
+
+    def maximise(self):
+        """Maximised by the window manager, as by its title bar; returns once
+        the window has its new size."""
+        before = self.size()
+        subprocess.run(["wmctrl", "-i", "-r", self.window, "-b", "add,maximized_vert,maximized_horz"],
+                       check=True)
+        deadline = time.monotonic() + 20
+        while self.size() == before:
+            if time.monotonic() > deadline:
+                raise AssertionError("the window was not maximised")
+            time.sleep(0.05)
+
+    def clipboard(self) -> str:
+        return subprocess.run(["xclip", "-selection", "clipboard", "-o"], check=True,
+                              capture_output=True, text=True, timeout=10).stdout
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()

@@ -1,0 +1,92 @@
+#!/usr/bin/env python3
+"""End to end with the real screen reader: a run, a larger run and Clear,
+from the keyboard, each heard in Orca's speech with the values shown.
+
+    run-with-orca.sh orca_test.py TAMBREL_BINARY
+"""
+import sys
+
+from desktop import Orca, Tambrel
+
+
+def tab_to(app, orca, control, key="Tab"):
+    """Moves the focus with Tab (or Shift+Tab) until it reaches `control`;
+    each step waits for Orca to follow the focus, so keys never run ahead
+    of the window."""
+    for _ in range(20):
+        mark = orca.lines()
+        app.keys(key)
+        if orca.wait_for_focus(since=mark).startswith(control):
+            return
+    raise AssertionError(f"{control} was never focused")
+
+
+def run_from_keyboard(app, orca, times):
+    """From the number box, back to the times box to set the count, on to
+    "Generate Number" and Space; returns the index of the first utterance
+    after the key."""
+    tab_to(app, orca, "Enter Amount of times", "shift+Tab")
+    app.keys("ctrl+a")
+    app.type(times)
+    tab_to(app, orca, "Generate Number")
+    mark = len(orca.speech())
+    app.keys("space")
+    return mark
+
+
+def shown_values(app, orca):
+    """The values the window shows, row by row, as it copies them."""
+    mark = len(orca.speech())
+    app.keys("ctrl+shift+c")
+    _, _, said = orca.wait_for(lambda text: "copied" in text, since=mark)
+    values = [value for row in app.clipboard().split("\n") for value in row.split("\t") if value]
+    expected = f"{len(values)} value{'s' if len(values) != 1 else ''} copied"
+    assert expected in said, f"copy spoken as {said!r}, expected {expected!r}"
+    return values
+
+
+def main():
+    orca = Orca()
+    app = None
+    failures = []
+    try:
+        app = Tambrel(sys.argv[1])
+        orca.wait_for(lambda text: text.startswith("Enter a Number to be Randomized"))
+        app.type("6")
+        # Three values; a hundred, of which the window at its first size
+        # shows one row before the size message; a hundred in a maximised
+        # window, which holds them all.
+        for times, maximise in (("3", False), ("100", False), ("100", True)):
+            if maximise:
+                app.maximise()
+            mark = run_from_keyboard(app, orca, times)
+            if not maximise and times == "100":
+                orca.wait_for(lambda text: text.startswith("OK push button"), since=mark)
+                app.keys("Return")
+            _, _, said = orca.wait_for(lambda text: "values:" in text, since=mark)
+            values = shown_values(app, orca)
+            expected = f"{len(values)} values: " + ", ".join(values[:20])
+            if len(values) > 20:
+                expected += f", and {len(values) - 20} more"
+            print(f"times {times}, {len(values)} shown; Orca said: {said!r}")
+            if expected not in said:
+                failures.append(f"expected {expected!r}, Orca said {said!r}")
+            if maximise and len(values) != 100:
+                failures.append(f"{len(values)} values shown in a maximised window, not 100")
+
+        tab_to(app, orca, "Clear")
+        mark = len(orca.speech())
+        app.keys("space")
+        _, _, said = orca.wait_for(lambda text: "Results cleared" in text, since=mark)
+        print(f"Clear; Orca said: {said!r}")
+    finally:
+        if app:
+            app.stop()
+        orca.stop()
+    for failure in failures:
+        print("FAIL:", failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,120 @@
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "window/shown_values.h"
+#include "x11_harness.h"
+
+namespace tambrel::testing {
+namespace {
+
+// The clipboard as another program reads it, through the X server. The
+// window answers xclip from its event loop, so the loop runs while it waits.
+QString ReadClipboard() {
+  QProcess xclip;
+  xclip.start(QStringLiteral("xclip"),
+              {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")});
+  if (!QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, kWmTimeoutMs)) {
+    xclip.kill();
+    xclip.waitForFinished();
+    return QStringLiteral("<xclip did not finish>");
+  }
+  return QString::fromUtf8(xclip.readAllStandardOutput());
+}
+
+class ClipboardTest : public ManagedWindowTest {
+ protected:
+  QLineEdit* Number() { return window_->findChild<QLineEdit*>(QStringLiteral("txtNum")); }
+
+  void Roll(const QString& sides, const QString& times) {
+    Number()->setText(sides);
+    window_->findChild<QLineEdit*>(QStringLiteral("txtRolled"))->setText(times);
+    QTest::mouseClick(window_->findChild<QPushButton*>(QStringLiteral("cmdGenerate")), Qt::LeftButton);
+  }
+
+  // Right-clicks the result area below the line as a user does, and hands
+  // the menu to `act` once it is up; returns when the menu has closed.
+  void RightClickResults(const std::function<void(QMenu&)>& act) {
+    bool opened = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        poll.stop();
+        opened = true;
+        act(*menu);
+      }
+    });
+    poll.start();
+    const ToolResult click =
+        RunTool(QStringLiteral("xdotool"), {QStringLiteral("mousemove"), QStringLiteral("--window"),
+                                            WindowIdArgument(id_), QStringLiteral("120"), QStringLiteral("200"),
+                                            QStringLiteral("click"), QStringLiteral("3")});
+    ASSERT_TRUE(click.ok) << click.output.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opened && QApplication::activePopupWidget() == nullptr; },
+                                kWmTimeoutMs))
+        << "the menu never opened, or never closed";
+  }
+
+  static QAction* CopyItem(QMenu& menu) {
+    for (QAction* action : menu.actions()) {
+      if (action->text() == QStringLiteral("Copy Values")) return action;
+    }
+    return nullptr;
+  }
+
+  [[nodiscard]] QString ShownAsText() const {
+    return QString::fromStdString(ValuesAsText(window_->lblNum(), RowsOfShownValues(window_->lblNum())));
+  }
+};
+
+TEST_F(ClipboardTest, NothingShownNothingCopied) {
+  QGuiApplication::clipboard()->setText(QStringLiteral("kept"));
+  Number()->setText(QStringLiteral("6"));
+  Number()->setFocus();
+  QTest::keyClick(Number(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  bool enabled = true;
+  RightClickResults([&](QMenu& menu) {
+    QAction* copy = CopyItem(menu);
+    enabled = copy == nullptr || copy->isEnabled();
+    menu.close();
+  });
+  EXPECT_FALSE(enabled) << "Copy Values is offered with nothing to copy";
+  EXPECT_EQ(ReadClipboard(), QStringLiteral("kept"));
+  EXPECT_EQ(Number()->text(), QStringLiteral("6"));
+  EXPECT_EQ(services_.beeps, 0);
+}
+
+// Twelve values in a window whose rows hold nine: two lines, tabs between.
+TEST_F(ClipboardTest, ShortcutAndMenuItemCopyTheGridRowByRow) {
+  Roll(QStringLiteral("20"), QStringLiteral("12"));
+  ASSERT_EQ(window_->Fields().intNextLabel, 13);
+  const QString shown = ShownAsText();
+  ASSERT_EQ(shown.count(QLatin1Char('\n')), 1) << shown.toStdString();
+  ASSERT_EQ(shown.count(QLatin1Char('\t')), 10) << shown.toStdString();
+
+  Number()->setFocus();
+  QTest::keyClick(Number(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(ReadClipboard(), shown);
+  EXPECT_EQ(Number()->text(), QStringLiteral("20")) << "the shortcut reached the box";
+  EXPECT_EQ(services_.beeps, 0);
+
+  QGuiApplication::clipboard()->setText(QStringLiteral("replaced"));
+  RightClickResults([](QMenu& menu) {
+    QAction* copy = CopyItem(menu);
+    if (copy == nullptr || !copy->isEnabled()) {
+      menu.close();
+      return;
+    }
+    QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(copy).center());
+  });
+  EXPECT_EQ(ReadClipboard(), shown);
+}
+
+}  // namespace
+}  // namespace tambrel::testing
