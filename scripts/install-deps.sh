@@ -11,6 +11,7 @@ packages=(
   fonts-liberation
   xvfb xauth openbox x11-utils xdotool wmctrl
   desktop-file-utils appstream dpkg-dev
+  orca at-spi2-core dbus xclip
 )
 
 missing=()

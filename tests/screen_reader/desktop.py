@@ -13,8 +13,10 @@ import tempfile
 import threading
 import time
 
-# "17:14:07.928739 - SPEECH OUTPUT: 'notification 1 value: 5.'{...}"
-SPEECH = re.compile(r"^(\d\d:\d\d:\d\d\.\d+) - SPEECH OUTPUT: '(.*)'\s*(\{.*\})?$")
+# "17:14:07.928739 - SPEECH OUTPUT: 'notification 1 value: 5.'{...}"; an
+# utterance of several lines goes on in lines indented by 18 spaces.
+SPEECH = re.compile(r"^(\d\d:\d\d:\d\d\.\d+) - SPEECH OUTPUT: '(.*)'\s*(\{.*\})?$", re.DOTALL)
+CONTINUED = " " * 18
 
 # "ORCA: Changing locusOfFocus from [...] to [push button | Generate Number]."
 FOCUS = re.compile(r" - ORCA: Changing locusOfFocus from .* to \[(.*?) \| (.*?)\]")
@@ -80,7 +82,13 @@ class Orca:
         with self._lock:
             lines = list(self._lines)
         spoken = []
-        for line in lines:
+        for index, line in enumerate(lines):
+            if " - SPEECH OUTPUT: '" not in line:
+                continue
+            following = index + 1
+            while following < len(lines) and lines[following].startswith(CONTINUED):
+                line += "\n" + lines[following][len(CONTINUED):]
+                following += 1
             match = SPEECH.match(line)
             if match:
                 spoken.append((_today_at(match.group(1)), match.group(2)))
@@ -89,6 +97,10 @@ class Orca:
     def lines(self):
         with self._lock:
             return len(self._lines)
+
+    def log_since(self, since):
+        with self._lock:
+            return self._lines[since:]
 
     def wait_for_focus(self, since, timeout=20.0):
         """The name of the first object Orca moves its focus to after line
@@ -163,10 +175,36 @@ class Tambrel:
     def type(self, text):
         xdotool("type", "--delay", "60", text)
 
+    def tab_to(self, orca, control, key="Tab"):
+        """Moves the focus with Tab (or Shift+Tab) until it reaches
+        `control`; each step waits for Orca to follow the focus, so keys never
+        run ahead of the window."""
+        for _ in range(20):
+            mark = orca.lines()
+            self.keys(key)
+            if orca.wait_for_focus(since=mark).startswith(control):
+                return
+        raise AssertionError(f"{control} was never focused")
+
+    def roll_from_keyboard(self, orca, times):
+        """From the number box back to the times box to set the count, on
+        to "Generate Number" and Space; returns the index of the first
+        utterance after the key."""
+        self.tab_to(orca, "Enter Amount of times", "shift+Tab")
+        self.keys("ctrl+a")
+        self.type(times)
+        self.tab_to(orca, "Generate Number")
+        mark = len(orca.speech())
+        self.space_pressed_at = time.time()
+        self.keys("space")
+        return mark
+
     def click(self, control):
         left, top, width, height = CONTROLS[control]
-        xdotool("mousemove", "--window", self.window, str(left + width // 2),
-                str(top + height // 2), "click", "1")
+        self.click_at(left + width // 2, top + height // 2)
+
+    def click_at(self, x, y):
+        xdotool("mousemove", "--window", self.window, str(x), str(y), "click", "1")
 
     def size(self):
         geometry = xdotool("getwindowgeometry", "--shell", self.window)

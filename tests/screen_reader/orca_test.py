@@ -9,31 +9,6 @@ import sys
 from desktop import Orca, Tambrel
 
 
-def tab_to(app, orca, control, key="Tab"):
-    """Moves the focus with Tab (or Shift+Tab) until it reaches `control`;
-    each step waits for Orca to follow the focus, so keys never run ahead
-    of the window."""
-    for _ in range(20):
-        mark = orca.lines()
-        app.keys(key)
-        if orca.wait_for_focus(since=mark).startswith(control):
-            return
-    raise AssertionError(f"{control} was never focused")
-
-
-def run_from_keyboard(app, orca, times):
-    """From the number box, back to the times box to set the count, on to
-    "Generate Number" and Space; returns the index of the first utterance
-    after the key."""
-    tab_to(app, orca, "Enter Amount of times", "shift+Tab")
-    app.keys("ctrl+a")
-    app.type(times)
-    tab_to(app, orca, "Generate Number")
-    mark = len(orca.speech())
-    app.keys("space")
-    return mark
-
-
 def shown_values(app, orca):
     """The values the window shows, row by row, as it copies them."""
     mark = len(orca.speech())
@@ -59,7 +34,7 @@ def main():
         for times, maximise in (("3", False), ("100", False), ("100", True)):
             if maximise:
                 app.maximise()
-            mark = run_from_keyboard(app, orca, times)
+            mark = app.roll_from_keyboard(orca, times)
             if not maximise and times == "100":
                 orca.wait_for(lambda text: text.startswith("OK push button"), since=mark)
                 app.keys("Return")
@@ -74,7 +49,7 @@ def main():
             if maximise and len(values) != 100:
                 failures.append(f"{len(values)} values shown in a maximised window, not 100")
 
-        tab_to(app, orca, "Clear")
+        app.tab_to(orca, "Clear")
         mark = len(orca.speech())
         app.keys("space")
         _, _, said = orca.wait_for(lambda text: "Results cleared" in text, since=mark)
