@@ -66,6 +66,8 @@ class ValueAccessible final : public GridItemAccessible {
   }
   QAccessible::Role role() const override { return QAccessible::StaticText; }
 
+  [[nodiscard]] int Label() const { return label_; }
+
  private:
   int label_;
 };
@@ -90,6 +92,8 @@ class RowAccessible final : public GridItemAccessible {
   QString text(QAccessible::Text /*type*/) const override { return {}; }
   QRect rect() const override { return isValid() ? OnScreen(view_->RowArea(row_)) : QRect(); }
   QAccessible::Role role() const override { return QAccessible::Grouping; }
+
+  [[nodiscard]] int Row() const { return row_; }
 
  private:
   const std::vector<int>& Labels() const { return view_->Rows()[static_cast<std::size_t>(row_)]; }
@@ -126,10 +130,9 @@ class ResultGridAccessible final : public QAccessibleWidget {
   }
 
   int indexOfChild(const QAccessibleInterface* child) const override {
-    for (const auto& [row, id] : rows_) {
-      if (QAccessible::accessibleInterface(id) == child) return row < childCount() ? row : -1;
-    }
-    return -1;
+    const auto* row = dynamic_cast<const RowAccessible*>(child);
+    if (row == nullptr || !row->isValid() || Row(row->Row()) != child) return -1;
+    return row->Row();
   }
 
   QAccessibleInterface* childAt(int x, int y) const override {
@@ -192,10 +195,10 @@ QAccessibleInterface* RowAccessible::child(int index) const {
 }
 
 int RowAccessible::indexOfChild(const QAccessibleInterface* child) const {
-  for (int i = 0; i < childCount(); ++i) {
-    if (this->child(i) == child) return i;
-  }
-  return -1;
+  const auto* value = dynamic_cast<const ValueAccessible*>(child);
+  if (value == nullptr || !isValid() || value->parent() != this) return -1;
+  const std::vector<int>& labels = Labels();
+  return static_cast<int>(std::lower_bound(labels.begin(), labels.end(), value->Label()) - labels.begin());
 }
 
 QAccessibleInterface* RowAccessible::childAt(int x, int y) const {
