@@ -27,6 +27,14 @@ def main():
     try:
         app = Tambrel(sys.argv[1])
         orca.wait_for(lambda text: text.startswith("Enter a Number to be Randomized"))
+        # Two runs of the same words are both spoken.
+        app.type("1")
+        mark = app.roll_from_keyboard(orca, "2")
+        first, _, _ = orca.wait_for(lambda text: "2 values: 1, 1" in text, since=mark)
+        app.keys("space")
+        orca.wait_for(lambda text: "2 values: 1, 1" in text, since=first + 1)
+        app.tab_to(orca, "Enter a Number", "shift+Tab")
+        app.keys("ctrl+a")
         app.type("6")
         # Three values; a hundred, of which the window at its first size
         # shows one row before the size message; a hundred in a maximised
