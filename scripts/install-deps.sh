@@ -11,6 +11,7 @@ packages=(
   fonts-liberation
   xvfb xauth openbox x11-utils xdotool wmctrl
   desktop-file-utils appstream dpkg-dev
+  lintian devscripts man-db groff-base
 )
 
 missing=()
