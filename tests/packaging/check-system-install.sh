@@ -50,8 +50,20 @@ fi
 
 out="$(mktemp -d)"
 installed=""
+# dpkg refuses at once while another dpkg or apt holds its lock; wait for
+# it, up to two minutes, rather than fail.
+dpkg_waiting() {
+  local log="$out/dpkg.log"
+  for _ in $(seq 1 60); do
+    if DEBIAN_FRONTEND=noninteractive dpkg "$@" >"$log" 2>&1; then return 0; fi
+    grep -q 'lock' "$log" || break
+    sleep 2
+  done
+  cat "$log" >&2
+  return 1
+}
 cleanup() {
-  if [ -n "$installed" ]; then dpkg --purge tambrel >"$out/purge.log" 2>&1 || cat "$out/purge.log" >&2; fi
+  if [ -n "$installed" ]; then dpkg_waiting --purge tambrel || true; fi
   rm -rf "$out"
 }
 trap cleanup EXIT
@@ -78,8 +90,7 @@ status=0
 fail() { echo "$*" >&2; status=1; }
 
 installed=1
-DEBIAN_FRONTEND=noninteractive dpkg -i "$deb" >"$out/install.log" 2>&1 || {
-  cat "$out/install.log" >&2; exit 1; }
+dpkg_waiting -i "$deb" || exit 1
 [ "$(dpkg-query -W -f='${Status}' tambrel)" = "install ok installed" ] || fail "tambrel is not installed"
 
 # The menu entry's command, as a launcher runs it: no field codes to expand.
@@ -96,7 +107,7 @@ found="$(setpriv --reuid=nobody --regid=nogroup --clear-groups \
 [ "$found" = /usr/games/tambrel ] || fail "an ordinary user's login shell finds '$found', not /usr/games/tambrel"
 
 installed=""
-dpkg --purge tambrel >"$out/purge.log" 2>&1 || { cat "$out/purge.log" >&2; fail "dpkg --purge failed"; }
+dpkg_waiting --purge tambrel || fail "dpkg --purge failed"
 dpkg-query -W -f='${Status}' tambrel 2>/dev/null | grep -qv 'not-installed$' && fail "dpkg still knows tambrel after the purge"
 for path in "${owned[@]}"; do
   if [ -e "$path" ] || [ -L "$path" ]; then fail "left after the purge: $path"; fi
