@@ -12,6 +12,7 @@ packages=(
   xvfb xauth openbox x11-utils xdotool wmctrl
   desktop-file-utils appstream dpkg-dev
   orca at-spi2-core dbus xclip
+  lintian devscripts man-db groff-base
 )
 
 missing=()

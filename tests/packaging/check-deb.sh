@@ -28,7 +28,11 @@ case "$depends" in *fonts-liberation*) ;; *) fail "does not depend on fonts-libe
 case "$depends" in *-dev*) fail "depends on a development package" ;; esac
 
 contents="$(dpkg-deb -c "$deb")"
-for file in ./usr/bin/tambrel \
+for file in ./usr/games/tambrel \
+            ./usr/share/man/man6/tambrel.6.gz \
+            ./usr/share/doc/tambrel/copyright \
+            ./usr/share/doc/tambrel/changelog.gz \
+            ./usr/share/lintian/overrides/tambrel \
             ./usr/share/applications/org.tambrel.Tambrel.desktop \
             ./usr/share/metainfo/org.tambrel.Tambrel.metainfo.xml \
             ./usr/share/icons/hicolor/scalable/apps/org.tambrel.Tambrel.svg; do
