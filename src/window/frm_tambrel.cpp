@@ -4,9 +4,9 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QFontMetricsF>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
