@@ -11,6 +11,9 @@ packages=(
   fonts-liberation
   xvfb xauth openbox x11-utils xdotool wmctrl
   desktop-file-utils appstream dpkg-dev
+  qt6-wayland weston
+  libcanberra-dev libcanberra-pulse sound-theme-freedesktop
+  pipewire wireplumber pipewire-pulse pulseaudio-utils dbus-daemon
 )
 
 missing=()
