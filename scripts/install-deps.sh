@@ -13,7 +13,7 @@ packages=(
   desktop-file-utils appstream dpkg-dev
   qt6-wayland weston
   libcanberra-dev libcanberra-pulse sound-theme-freedesktop
-  pipewire wireplumber pipewire-pulse pulseaudio-utils dbus-daemon
+  pipewire wireplumber pipewire-pulse pulseaudio-utils dbus-daemon python3
 )
 
 missing=()
