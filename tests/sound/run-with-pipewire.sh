@@ -109,8 +109,12 @@ PY
   cat "$work/$name.level"
 }
 
-# The level checks read the peak back from record's line.
+# The checks read their numbers back from record's and the probe's lines.
 peak_of() { sed -n 's/.* peak \([0-9]*\) .*/\1/p' <<<"$1"; }
+seconds_of() { sed -n 's/^[a-z]*: \([0-9.]*\) s recorded.*/\1/p' <<<"$1"; }
+number_of() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p" <<<"$2"; }
+# at_most VALUE LIMIT
+at_most() { awk -v v="$1" -v limit="$2" 'BEGIN { exit !(v != "" && v <= limit) }'; }
 
 record digit 5
 record letter a
@@ -120,10 +124,18 @@ letter="$(cat "$work/letter.level")"
 status=0
 grep -q 'probe: text="5"' <<<"$digit" || { echo "FAIL: the digit did not reach the box" >&2; status=1; }
 grep -q 'probe: text=""' <<<"$letter" || { echo "FAIL: the letter was not refused" >&2; status=1; }
+# Silence only counts if the recorder was really listening.
+for line in "$digit" "$letter"; do
+  at_most 1.0 "$(seconds_of "$line")" || { echo "FAIL: under a second recorded: $line" >&2; status=1; }
+done
 # A null sink's monitor is exact zeros while nothing plays; the bell peaks
 # far above a -40 dBFS floor.
 [ "$(peak_of "$digit")" -le 32 ] || { echo "FAIL: a digit made a sound" >&2; status=1; }
 [ "$(peak_of "$letter")" -ge 328 ] || { echo "FAIL: a refused letter made no sound" >&2; status=1; }
+# The first bell connects to the server from the event loop; a key typed
+# meanwhile would wait that long. A server that hangs would show here.
+at_most "$(number_of longest_stall_ms "$letter")" 250 \
+  || { echo "FAIL: the first bell held up the event loop" >&2; status=1; }
 
 # What the first bell costs the caller: connecting to the server, then
 # starting the sound.
@@ -136,4 +148,5 @@ grep -q 'played=1' <<<"$bell" || { echo "FAIL: the bell was not taken by the ser
 nobell="$(PULSE_SERVER="unix:$work/run/none" CANBERRA_DRIVER=pulse "$probe" --bell-only)"
 echo "no server: $nobell"
 grep -q 'played=0' <<<"$nobell" || { echo "FAIL: a bell with no server claimed to play" >&2; status=1; }
+at_most "$(number_of took_ms "$nobell")" 250 || { echo "FAIL: no server, yet the bell waited" >&2; status=1; }
 exit "$status"
