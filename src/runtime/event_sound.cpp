@@ -16,7 +16,6 @@ bool EventSound::PlayBell() {
   // "bell-window-system" falls back to the theme's plain "bell". Cached on
   // the server after the first time, so later bells start sooner.
   const int result = ca_context_play(context_, 0, CA_PROP_EVENT_ID, "bell-window-system",
-                                     CA_PROP_EVENT_DESCRIPTION, "Typed character refused",
                                      CA_PROP_CANBERRA_CACHE_CONTROL, "permanent", nullptr);
   if (result == CA_SUCCESS) return true;
   // The server may have gone away; a later bell connects afresh.

@@ -75,8 +75,9 @@ pids+=($!)
 wait_for 10 pactl info || fail "pipewire-pulse did not answer"
 
 pactl load-module module-null-sink sink_name=tambrel_null >/dev/null || fail "no null sink"
-pactl set-default-sink tambrel_null
-wait_for 10 sh -c 'pactl info | grep -qx "Default Sink: tambrel_null"' \
+# Asked again until it holds: WirePlumber may not yet keep the default
+# when the PulseAudio server first answers.
+wait_for 10 sh -c 'pactl set-default-sink tambrel_null && pactl info | grep -qx "Default Sink: tambrel_null"' \
   || fail "the null sink did not become the default"
 
 # record NAME KEYS: what the sink played while the probe typed KEYS, as
