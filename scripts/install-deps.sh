@@ -13,6 +13,9 @@ packages=(
   desktop-file-utils appstream dpkg-dev
   orca at-spi2-core dbus xclip
   lintian devscripts man-db groff-base
+  qt6-wayland weston
+  libcanberra-dev libcanberra-pulse sound-theme-freedesktop
+  pipewire wireplumber pipewire-pulse pulseaudio-utils dbus-daemon python3
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QString>
+#include <QTimer>
 #include <ctime>
 
 namespace tambrel {
@@ -18,7 +19,13 @@ void QtServices::MsgBox(std::string_view prompt, MsgStyle style, std::string_vie
   box.exec();
 }
 
-void QtServices::Beep() { QApplication::beep(); }
+void QtServices::Beep() {
+  // The first bell connects to the sound server, which can take a moment;
+  // the refused key is discarded at once and the bell follows.
+  QTimer::singleShot(0, &bellQueue_, [this] {
+    if (!sound_.PlayBell()) QApplication::beep();
+  });
+}
 
 void QtServices::Randomize() {
   // The generator's own state already keeps every draw fresh; the timer only

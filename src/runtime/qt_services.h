@@ -1,14 +1,17 @@
 #pragma once
 
+#include <QObject>
 #include <QPointer>
 #include <QWidget>
 
+#include "runtime/event_sound.h"
 #include "runtime/services.h"
 
 namespace tambrel {
 
-// The services on Qt: QMessageBox, the system beep, and a generator seeded
-// from the operating system's entropy with the steady clock mixed in.
+// The services on Qt: QMessageBox, the sound theme's bell (the system beep
+// where no sound server answers), and a generator seeded from the operating
+// system's entropy with the steady clock mixed in.
 class QtServices final : public Services {
  public:
   QtServices();
@@ -24,6 +27,10 @@ class QtServices final : public Services {
  private:
   QPointer<QWidget> parent_;
   RandomGenerator random_;
+  EventSound sound_;
+  // Bells are played from the event loop, after the key press that asked
+  // for them has been answered; going with the services cancels any left.
+  QObject bellQueue_;
 };
 
 }  // namespace tambrel

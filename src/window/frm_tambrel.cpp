@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTimer>
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -241,6 +242,16 @@ void frmTambrel::moveEvent(QMoveEvent* event) {
   // The window manager adds its frame after the first Resize, and says so
   // with a move only: the outer size has changed all the same.
   if (OuterSize() != lastOuterSize_) Form_Resize();
+}
+
+void frmTambrel::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Where the program draws its own frame (Wayland with client-side
+  // decorations) the frame is added as the window is shown, with neither a
+  // resize nor a move; once the show is done the outer size it makes is held.
+  QTimer::singleShot(0, this, [this] {
+    if (OuterSize() != lastOuterSize_) Form_Resize();
+  });
 }
 
 bool frmTambrel::event(QEvent* event) {
