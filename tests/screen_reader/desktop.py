@@ -133,18 +133,24 @@ class Orca:
             time.sleep(0.02)
 
     def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        _end(self.process)
         os.close(self._terminal)
         self._reader.join(timeout=5)
+        # KEEP_ORCA_LOG=FILE keeps Orca's whole log for a look afterwards.
         if os.environ.get("KEEP_ORCA_LOG"):
             shutil.copy(self.log, os.environ["KEEP_ORCA_LOG"])
         shutil.rmtree(self.home, ignore_errors=True)
+
+
+def _end(process):
+    """Asks a process of ours to end, and makes it if it will not."""
+    if process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
 
 
 def xdotool(*args) -> str:
@@ -231,10 +237,4 @@ class Tambrel:
                               capture_output=True, text=True, timeout=10).stdout
 
     def stop(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        _end(self.process)
