@@ -1,5 +1,7 @@
 #include "window/shown_values.h"
 
+#include <cstdio>
+
 namespace tambrel {
 
 ShownRows RowsOfShownValues(const LabelArray& labels) {
@@ -38,7 +40,13 @@ std::string SpokenValues(const LabelArray& labels, const ShownRows& rows) {
       ++said;
     }
   }
-  if (count > said) spoken += ", and " + std::to_string(count - said) + " more";
+  if (count > said) {
+    // One format kept whole in the binary, rather than short pieces the
+    // compiler would fold into instructions.
+    char more[32];
+    std::snprintf(more, sizeof more, ", and %d more", count - said);
+    spoken += more;
+  }
   return spoken;
 }
 
