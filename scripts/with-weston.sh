@@ -19,19 +19,7 @@ if ! command -v weston >/dev/null; then
 fi
 
 size="${WESTON_SIZE:-1920x1080}"
-work="$(mktemp -d)"
-weston_pid=""
-command_pid=""
-
-cleanup() {
-  # Only the processes started here are stopped.
-  if [ -n "$command_pid" ]; then kill "$command_pid" 2>/dev/null || true; wait "$command_pid" 2>/dev/null || true; fi
-  if [ -n "$weston_pid" ]; then kill "$weston_pid" 2>/dev/null || true; wait "$weston_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 143' TERM
-trap 'exit 130' INT
+. "$(dirname "$0")/processes.sh"
 
 mkdir -p "$work/runtime" "$work/home"
 chmod 700 "$work/runtime"
@@ -42,6 +30,7 @@ HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" \
   --width="${size%x*}" --height="${size#*x}" --idle-time=0 \
   --log="$work/weston.log" >"$work/weston.out" 2>&1 &
 weston_pid=$!
+started "$weston_pid"
 
 # Weston creates its socket once it is ready for clients.
 for _ in $(seq 1 200); do
@@ -52,18 +41,10 @@ done
 if [ ! -S "$XDG_RUNTIME_DIR/$socket" ]; then
   echo "$0: weston did not start:" >&2
   cat "$work/weston.out" "$work/weston.log" >&2 2>/dev/null || true
-  weston_pid=""
   exit 1
 fi
 
 export WAYLAND_DISPLAY="$socket"
 export QT_QPA_PLATFORM=wayland
 unset DISPLAY
-# In the background, so that a TERM from a test driver's timeout is acted on
-# at once rather than after the command ends.
-"$@" &
-command_pid=$!
-status=0
-wait "$command_pid" || status=$?
-command_pid=""
-exit "$status"
+run_and_exit "$@"

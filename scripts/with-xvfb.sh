@@ -21,27 +21,14 @@ for tool in Xvfb openbox wmctrl; do
 done
 
 screen="${XVFB_SCREEN:-1920x1080x24}"
-work="$(mktemp -d)"
-xvfb_pid=""
-wm_pid=""
-command_pid=""
-
-cleanup() {
-  # Only the processes started here are stopped.
-  if [ -n "$command_pid" ]; then kill "$command_pid" 2>/dev/null || true; wait "$command_pid" 2>/dev/null || true; fi
-  if [ -n "$wm_pid" ]; then kill "$wm_pid" 2>/dev/null || true; wait "$wm_pid" 2>/dev/null || true; fi
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 143' TERM
-trap 'exit 130' INT
+. "$(dirname "$0")/processes.sh"
 
 # The server picks a free display itself and writes its number to the file,
 # so two runs side by side never race for the same one.
 Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$work/display" \
   >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
+started "$xvfb_pid"
 
 display=""
 for _ in $(seq 1 200); do
@@ -50,7 +37,6 @@ for _ in $(seq 1 200); do
   if ! kill -0 "$xvfb_pid" 2>/dev/null; then
     echo "$0: Xvfb did not start:" >&2
     cat "$work/xvfb.log" >&2
-    xvfb_pid=""
     exit 1
   fi
   sleep 0.05
@@ -67,6 +53,7 @@ chmod 700 "$work/runtime"
 HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache" \
   openbox --sm-disable >"$work/openbox.log" 2>&1 &
 wm_pid=$!
+started "$wm_pid"
 
 # wmctrl answers only once a window manager has announced itself on the
 # root window, which openbox does when it is ready to manage windows.
@@ -85,11 +72,4 @@ fi
 export QT_QPA_PLATFORM=xcb
 export XDG_RUNTIME_DIR="$work/runtime"
 unset WAYLAND_DISPLAY
-# In the background, so that a TERM from a test driver's timeout is acted on
-# at once rather than after the command ends.
-"$@" &
-command_pid=$!
-status=0
-wait "$command_pid" || status=$?
-command_pid=""
-exit "$status"
+run_and_exit "$@"

@@ -9,10 +9,8 @@ build_dir="$1"
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
 
-(cd "$build_dir" && cpack -G DEB -B "$out" >"$out/cpack.log" 2>&1) || {
-  cat "$out/cpack.log" >&2; exit 1; }
-deb="$(find "$out" -maxdepth 1 -name 'tambrel_*.deb' | head -n 1)"
-[ -n "$deb" ] || { echo "no package was built" >&2; cat "$out/cpack.log" >&2; exit 1; }
+. "$(dirname "$0")/build-deb.sh"
+build_deb "$build_dir" "$out"
 
 status=0
 fail() { echo "$*" >&2; status=1; }

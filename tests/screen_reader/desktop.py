@@ -22,7 +22,7 @@ CONTINUED = " " * 18
 FOCUS = re.compile(r" - ORCA: Changing locusOfFocus from .* to \[(.*?) \| (.*?)\]")
 
 # Where the controls stand, in pixels of the window's client area.
-CONTROLS = {"txtNum": (272, 64, 45, 25), "txtRolled": (272, 100, 40, 25),
+CONTROLS = {"txtNum": (272, 64, 45, 25),
             "cmdSum": (172, 144, 41, 17), "cmdAvg": (212, 144, 41, 17)}
 
 

@@ -18,20 +18,7 @@ for tool in dbus-daemon pipewire wireplumber pipewire-pulse pactl parec python3;
   fi
 done
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  # Newest first, so that no client outlives its server; only our own.
-  local i
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[i]}" 2>/dev/null || true
-    wait "${pids[i]}" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 143' TERM
-trap 'exit 130' INT
+. "$(dirname "$0")/../../scripts/processes.sh"
 
 fail() {
   echo "$0: $*" >&2
@@ -61,17 +48,17 @@ unset PULSE_SERVER PIPEWIRE_REMOTE CANBERRA_DRIVER CANBERRA_DEVICE DISPLAY WAYLA
 
 dbus-daemon --session --nofork --nopidfile --address="unix:path=$work/run/bus" \
   >"$work/dbus.log" 2>&1 &
-pids+=($!)
+started $!
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/run/bus"
 wait_for 10 test -S "$work/run/bus" || fail "dbus-daemon did not start"
 
 pipewire >"$work/pipewire.log" 2>&1 &
-pids+=($!)
+started $!
 wait_for 10 test -S "$work/run/pipewire-0" || fail "pipewire did not start"
 wireplumber >"$work/wireplumber.log" 2>&1 &
-pids+=($!)
+started $!
 pipewire-pulse >"$work/pipewire-pulse.log" 2>&1 &
-pids+=($!)
+started $!
 wait_for 10 pactl info || fail "pipewire-pulse did not answer"
 
 pactl load-module module-null-sink sink_name=tambrel_null >/dev/null || fail "no null sink"
@@ -88,7 +75,7 @@ record() {
   parec --device=tambrel_null.monitor --raw --format=s16le --rate=48000 --channels=1 --latency-msec=20 \
     >"$work/$name.raw" 2>"$work/parec-$name.log" &
   local recorder=$!
-  pids+=("$recorder")
+  started "$recorder"
   # Recording has begun once the server lists the recorder's stream.
   wait_for 10 sh -c '[ -n "$(pactl list short source-outputs)" ]' || fail "parec did not connect"
   QT_QPA_PLATFORM=offscreen "$probe" "$keys" 1500 >"$work/$name.probe" 2>"$work/probe-$name.log" \
@@ -96,7 +83,7 @@ record() {
   # parec writes out what it holds when interrupted, not when terminated.
   kill -INT "$recorder"
   wait "$recorder" 2>/dev/null || true
-  unset 'pids[-1]'
+  unset 'started_pids[-1]'
   wait_for 10 sh -c '[ -z "$(pactl list short source-outputs)" ]' || true
   python3 - "$work/$name.raw" "$name" "$(cat "$work/$name.probe")" >"$work/$name.level" <<'PY'
 import array, math, sys
