@@ -32,6 +32,7 @@ void RollRun::Generate() {
       services_.MsgBox(kGridFullPrompt, MsgStyle::Information, form_.Caption());
       return;
     }
+    if (tally_ != nullptr) tally_->Add(RangeOfSides(*n), value);
     // PlaceResult refuses the last index, so this step always fits.
     fields_.intNextLabel = CheckedAdd<std::int16_t>(fields_.intNextLabel, 1).value_or(fields_.intNextLabel);
   }

@@ -4,6 +4,7 @@
 
 #include "roll/form_fields.h"
 #include "roll/result_grid.h"
+#include "roll/tally.h"
 #include "runtime/services.h"
 
 namespace tambrel {
@@ -18,8 +19,11 @@ inline constexpr std::string_view kGridFullPrompt =
 // the times box asks for, each between 1 and the number in the number box.
 class RollRun {
  public:
-  RollRun(GridFields& fields, ResultGrid& grid, FormFields& form, Services& services)
-      : fields_(fields), grid_(grid), form_(form), services_(services) {}
+  // Every value the run places on the grid is counted in the tally, when
+  // there is one.
+  RollRun(GridFields& fields, ResultGrid& grid, FormFields& form, Services& services,
+          Tally* tally = nullptr)
+      : fields_(fields), grid_(grid), form_(form), services_(services), tally_(tally) {}
 
   void Generate();
 
@@ -30,6 +34,7 @@ class RollRun {
   ResultGrid& grid_;
   FormFields& form_;
   Services& services_;
+  Tally* tally_;
 };
 
 }  // namespace tambrel

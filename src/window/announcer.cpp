@@ -45,6 +45,14 @@ void Announcer::Say(const QString& text) {
   notice->show();
 }
 
+void Announcer::RunEnded(const LabelArray& labels, const ShownRows& rows) {
+  if (!rows.empty()) Say(QString::fromStdString(SpokenValues(labels, rows)));
+}
+
+void Announcer::Cleared() { Say(QStringLiteral("Results cleared")); }
+
+void Announcer::Copied(int count) { Say(QString::fromStdString(CountOfValues(count) + " copied")); }
+
 }  // namespace tambrel
 
 #include "announcer.moc"

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "window/shown_values.h"
+
 namespace tambrel {
 
 // Tells a screen reader something once, without taking the focus and
@@ -15,6 +17,12 @@ class Announcer final {
   explicit Announcer(QWidget* window);
 
   void Say(const QString& text);
+
+  // What the user hears of the grid: a run once it is over ("3 values: 4,
+  // 17, 2"; nothing for a run that drew nothing), a Clear, a copy.
+  void RunEnded(const LabelArray& labels, const ShownRows& rows);
+  void Cleared();
+  void Copied(int count);
 
   // The notification last shown; what a screen reader is reading.
   [[nodiscard]] QWidget* Current() const { return current_.data(); }

@@ -1,17 +1,13 @@
 #include "window/frm_tambrel.h"
 
-#include <QAction>
-#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QFrame>
-#include <QGuiApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QTimer>
 #include <algorithm>
 #include <utility>
@@ -21,8 +17,10 @@
 #include "window/announcer.h"
 #include "window/command_button.h"
 #include "window/die_sizes.h"
+#include "window/frm_distribution.h"
 #include "window/key_filter.h"
 #include "window/layout_table.h"
+#include "window/result_menu.h"
 #include "window/result_grid_view.h"
 #include "window/shown_values.h"
 #include "window/size_rules.h"
@@ -102,7 +100,7 @@ frmTambrel::frmTambrel(Services& services, QWidget* parent)
       services_(services),
       lblNum_(TemplateLabel()),
       grid_(fields_, lblNum_),
-      run_(fields_, grid_, *this, services_) {
+      run_(fields_, grid_, *this, services_, &tally_) {
   setObjectName(QStringLiteral("frmTambrel"));
   setWindowTitle(QStringLiteral("Template"));
   QFont windowFont(QStringLiteral("Arial"));
@@ -112,20 +110,16 @@ frmTambrel::frmTambrel(Services& services, QWidget* parent)
   resize(TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight));
   BuildControls();
   announcer_ = std::make_unique<Announcer>(this);
-
-  // The shortcut belongs to the window, so it works wherever the focus is,
-  // and as a shortcut it is taken before a box sees the key.
-  copyValues_ = new QAction(QStringLiteral("Copy Values"), this);
-  copyValues_->setObjectName(QStringLiteral("actCopyValues"));
-  copyValues_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
-  copyValues_->setShortcutContext(Qt::WindowShortcut);
-  copyValues_->setEnabled(false);
-  connect(copyValues_, &QAction::triggered, this, &frmTambrel::CopyValues_Click);
-  addAction(copyValues_);
+  resultMenu_ = new ResultMenu(*this, lblNum_, *announcer_);
+  connect(resultMenu_, &ResultMenu::distributionRequested, this, &frmTambrel::ShowDistribution);
   Form_Load();
 }
 
-frmTambrel::~frmTambrel() { lblNum_.SetObserver(nullptr); }
+frmTambrel::~frmTambrel() {
+  // It counts on the tally, which goes before the window's children do.
+  delete distribution_;
+  lblNum_.SetObserver(nullptr);
+}
 
 void frmTambrel::BuildControls() {
   // Created first, so it lies beneath every control.
@@ -354,21 +348,24 @@ void frmTambrel::cmdGenerate_Click() {
   // Said once the run is over, after any message it showed was closed; a
   // run that drew nothing has nothing new to say.
   const ShownRows rows = RowsOfShownValues(lblNum_);
-  copyValues_->setEnabled(!rows.empty());
-  if (!rows.empty()) announcer_->Say(QString::fromStdString(SpokenValues(lblNum_, rows)));
+  resultMenu_->GridChanged(!rows.empty());
+  announcer_->RunEnded(lblNum_, rows);
+  if (distribution_) distribution_->TallyChanged();
+}
+
+frmDistribution* frmTambrel::Distribution() const { return distribution_.data(); }
+
+void frmTambrel::ShowDistribution() {
+  if (!distribution_) distribution_ = new frmDistribution(tally_, this);
+  distribution_->show();
+  distribution_->raise();
+  distribution_->activateWindow();
 }
 
 void frmTambrel::cmdClear_Click() {
   grid_.ClearResults();
-  copyValues_->setEnabled(false);
-  announcer_->Say(QStringLiteral("Results cleared"));
-}
-
-void frmTambrel::CopyValues_Click() {
-  const ShownRows rows = RowsOfShownValues(lblNum_);
-  if (rows.empty()) return;
-  QGuiApplication::clipboard()->setText(QString::fromStdString(ValuesAsText(lblNum_, rows)));
-  announcer_->Say(QString::fromStdString(CountOfValues(CountOf(rows)) + " copied"));
+  resultMenu_->GridChanged(false);
+  announcer_->Cleared();
 }
 
 void frmTambrel::contextMenuEvent(QContextMenuEvent* event) {
@@ -377,9 +374,7 @@ void frmTambrel::contextMenuEvent(QContextMenuEvent* event) {
     QWidget::contextMenuEvent(event);
     return;
   }
-  QMenu menu(this);
-  menu.addAction(copyValues_);
-  menu.exec(event->globalPos());
+  resultMenu_->Popup(event->globalPos());
 }
 
 void frmTambrel::cmdSum_Click() { ReportSum(fields_, lblNum_, services_); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <memory>
 #include <optional>
@@ -8,10 +9,10 @@
 #include "roll/grid_fields.h"
 #include "roll/result_grid.h"
 #include "roll/roll_run.h"
+#include "roll/tally.h"
 #include "runtime/label_array.h"
 #include "runtime/services.h"
 
-class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -19,8 +20,10 @@ class QPushButton;
 namespace tambrel {
 
 class Announcer;
+class frmDistribution;
 struct ControlLayout;
 class ResultGridView;
+class ResultMenu;
 class UpDown;
 
 // The program's one window: the controls of the layout table, the result
@@ -35,6 +38,9 @@ class frmTambrel final : public QWidget, public FormFields {
 
   [[nodiscard]] const GridFields& Fields() const { return fields_; }
   [[nodiscard]] const LabelArray& lblNum() const { return lblNum_; }
+  [[nodiscard]] const Tally& Counted() const { return tally_; }
+  // The Distribution window, once it has been opened.
+  [[nodiscard]] frmDistribution* Distribution() const;
 
   // FormFields
   [[nodiscard]] std::string NumberText() const override;
@@ -68,12 +74,13 @@ class frmTambrel final : public QWidget, public FormFields {
   void cmdSum_Click();
   void cmdAvg_Click();
   void cmdExit_Click();
-  void CopyValues_Click();
+  void ShowDistribution();
 
   Services& services_;
   GridFields fields_;
   LabelArray lblNum_;
   ResultGrid grid_;
+  Tally tally_;
   RollRun run_;
 
   QLabel* lblRanNum_ = nullptr;
@@ -82,7 +89,9 @@ class frmTambrel final : public QWidget, public FormFields {
   QLineEdit* txtRolled_ = nullptr;
   UpDown* UpDown1_ = nullptr;
   ResultGridView* resultView_ = nullptr;
-  QAction* copyValues_ = nullptr;
+  ResultMenu* resultMenu_ = nullptr;
+  // Built when first asked for, so that it costs nothing at start-up.
+  QPointer<frmDistribution> distribution_;
   std::unique_ptr<Announcer> announcer_;
 
   // The outer size last written by the size rules, until the platform

@@ -1,0 +1,125 @@
+#include "roll/distribution.h"
+
+#include <algorithm>
+#include <boost/math/distributions/chi_squared.hpp>
+#include <boost/math/policies/policy.hpp>
+
+namespace tambrel {
+namespace {
+
+// Errors are reported in the result, never thrown: a verdict is not worth
+// a crash.
+using NoThrow = boost::math::policies::policy<
+    boost::math::policies::domain_error<boost::math::policies::ignore_error>,
+    boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
+    boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
+
+std::int32_t BarWidth(std::int32_t width) {
+  if (width <= kMostSingleValueBars) return 1;
+  return (width + kMostGroupedBars - 1) / kMostGroupedBars;
+}
+
+std::vector<Bar> CountIntoBars(ValueRange range, std::uint64_t total,
+                               const std::vector<ValueCount>& counts) {
+  const std::int32_t barWidth = BarWidth(range.Width());
+  std::vector<Bar> bars;
+  for (std::int32_t first = range.lowest; first <= range.highest; first += barWidth) {
+    const std::int32_t last = std::min(first + barWidth - 1, range.highest);
+    const double share = static_cast<double>(last - first + 1) / range.Width();
+    bars.push_back({first, last, 0, static_cast<double>(total) * share});
+  }
+  for (const auto& [value, count] : counts) {
+    bars[static_cast<std::size_t>((value - range.lowest) / barWidth)].count += count;
+  }
+  return bars;
+}
+
+CommonValues MostCommon(const std::vector<ValueCount>& counts) {
+  CommonValues most;
+  for (const auto& [value, count] : counts) most.count = std::max(most.count, count);
+  for (const auto& [value, count] : counts) {
+    if (count != most.count) continue;
+    if (most.first.size() < kCommonValuesNamed) most.first.push_back(value);
+    ++most.sharing;
+  }
+  return most;
+}
+
+CommonValues LeastCommon(ValueRange range, const std::vector<ValueCount>& counts) {
+  CommonValues least;
+  if (counts.size() == static_cast<std::size_t>(range.Width())) {
+    least.count = counts.front().second;
+    for (const auto& [value, count] : counts) least.count = std::min(least.count, count);
+    for (const auto& [value, count] : counts) {
+      if (count != least.count) continue;
+      if (least.first.size() < kCommonValuesNamed) least.first.push_back(value);
+      ++least.sharing;
+    }
+    return least;
+  }
+  // Some values never came up: they are the least common. Walk the gaps
+  // between the values that did, stopping once enough are named.
+  least.sharing = range.Width() - static_cast<std::int64_t>(counts.size());
+  auto drawn = counts.begin();
+  for (std::int32_t value = range.lowest;
+       value <= range.highest && least.first.size() < kCommonValuesNamed; ++value) {
+    if (drawn != counts.end() && drawn->first == value) {
+      ++drawn;
+    } else {
+      least.first.push_back(value);
+    }
+  }
+  return least;
+}
+
+ChiSquare TestAgainstFair(const std::vector<Bar>& bars) {
+  ChiSquare test;
+  test.degreesOfFreedom = static_cast<std::int32_t>(bars.size()) - 1;
+  for (const Bar& bar : bars) {
+    const double difference = static_cast<double>(bar.count) - bar.expected;
+    test.statistic += difference * difference / bar.expected;
+  }
+  // A range of one value can only come up as that value: nothing to test.
+  test.pValue = test.degreesOfFreedom == 0 ? 1.0
+                                           : ChiSquareUpperTail(test.statistic,
+                                                                test.degreesOfFreedom);
+  return test;
+}
+
+}  // namespace
+
+double ChiSquareUpperTail(double statistic, std::int32_t degreesOfFreedom) {
+  const boost::math::chi_squared_distribution<double, NoThrow> fair(degreesOfFreedom);
+  return boost::math::cdf(boost::math::complement(fair, statistic));
+}
+
+Distribution Describe(const Tally& tally, ValueRange range) {
+  Distribution described;
+  described.range = range;
+  described.total = tally.TotalOf(range);
+  described.fairMean = (static_cast<double>(range.lowest) + range.highest) / 2;
+  const std::vector<ValueCount> counts = tally.CountsOf(range);
+  described.bars = CountIntoBars(range, described.total, counts);
+  if (described.total == 0) return described;
+
+  // Whole numbers summed exactly: 64 bits hold any session's values.
+  std::int64_t sum = 0;
+  for (const auto& [value, count] : counts) sum += value * static_cast<std::int64_t>(count);
+  described.mean = static_cast<double>(sum) / static_cast<double>(described.total);
+  described.mostCommon = MostCommon(counts);
+  described.leastCommon = LeastCommon(range, counts);
+
+  described.test = TestAgainstFair(described.bars);
+  const bool enough = std::ranges::all_of(
+      described.bars, [](const Bar& bar) { return bar.expected >= kFewestExpectedPerBar; });
+  if (!enough) {
+    described.verdict = Verdict::TooFewToJudge;
+  } else if (described.test->pValue < kUnusualBelow) {
+    described.verdict = Verdict::UnusualForFair;
+  } else {
+    described.verdict = Verdict::ConsistentWithFair;
+  }
+  return described;
+}
+
+}  // namespace tambrel

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace tambrel {
+
+// The values one number of sides can give: 1 to n, or n to 1 for a negative
+// n (possible only through pasted text).
+struct ValueRange {
+  std::int32_t lowest = 1;
+  std::int32_t highest = 1;
+
+  [[nodiscard]] std::int32_t Width() const { return highest - lowest + 1; }
+  friend auto operator<=>(const ValueRange&, const ValueRange&) = default;
+};
+
+// n must not be 0, which draws nothing.
+[[nodiscard]] ValueRange RangeOfSides(std::int16_t sides);
+
+using ValueCount = std::pair<std::int32_t, std::uint64_t>;
+
+// Every value placed on the grid this session, counted per range. Only the
+// values that came up are stored, so memory follows the number of values
+// drawn, never the width of a range.
+class Tally {
+ public:
+  void Add(ValueRange range, std::int32_t value);
+  // Forgets one range's values; the others keep theirs.
+  void Reset(ValueRange range);
+
+  // The range of the value counted last, which stays the latest through a
+  // Reset.
+  [[nodiscard]] std::optional<ValueRange> Latest() const { return latest_; }
+  [[nodiscard]] std::uint64_t TotalOf(ValueRange range) const;
+  // The values of a range that came up, in ascending order, with counts.
+  [[nodiscard]] std::vector<ValueCount> CountsOf(ValueRange range) const;
+
+ private:
+  struct RangeTally {
+    std::unordered_map<std::int32_t, std::uint64_t> counts;
+    std::uint64_t total = 0;
+  };
+  std::map<ValueRange, RangeTally> ranges_;
+  std::optional<ValueRange> latest_;
+};
+
+}  // namespace tambrel

@@ -1,0 +1,195 @@
+#include "window/frm_distribution.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStringList>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "window/distribution_chart.h"
+#include "window/distribution_table.h"
+
+namespace tambrel {
+namespace {
+
+QString Values(std::uint64_t count) {
+  return count == 1 ? QStringLiteral("1 value") : QStringLiteral("%1 values").arg(count);
+}
+
+QString RangeText(ValueRange range) {
+  return QStringLiteral("from %1 to %2").arg(range.lowest).arg(range.highest);
+}
+
+QString Heading(const Distribution& shown) {
+  if (shown.total == 0) return QStringLiteral("No values %1 yet").arg(RangeText(shown.range));
+  return Values(shown.total) + QLatin1Char(' ') + RangeText(shown.range);
+}
+
+// "4 (25 times)", "1, 6 (15 times each)", "7, 9, 12 and 30 more (never drawn)".
+QString Common(const CommonValues& common) {
+  QStringList names;
+  for (const std::int32_t value : common.first) names.append(QString::number(value));
+  QString text = names.join(QStringLiteral(", "));
+  const auto unnamed = common.sharing - static_cast<std::int64_t>(common.first.size());
+  if (unnamed > 0) text += QStringLiteral(" and %1 more").arg(unnamed);
+  QString times;
+  if (common.count == 0) {
+    times = QStringLiteral("never drawn");
+  } else {
+    times = common.count == 1 ? QStringLiteral("1 time") : QStringLiteral("%1 times").arg(common.count);
+    if (common.sharing > 1) times += QStringLiteral(" each");
+  }
+  return text + QStringLiteral(" (") + times + QLatin1Char(')');
+}
+
+QString Summary(const Distribution& shown) {
+  if (!shown.mean) return {};
+  return QStringLiteral("Mean %1 against %2 for a fair die. Most common: %3. Least common: %4.")
+      .arg(*shown.mean, 0, 'f', 2)
+      .arg(shown.fairMean, 0, 'f', 2)
+      .arg(Common(*shown.mostCommon), Common(*shown.leastCommon));
+}
+
+QString VerdictText(const Distribution& shown) {
+  if (!shown.test) return QStringLiteral("Too few values to judge");
+  if (shown.verdict == Verdict::TooFewToJudge) {
+    return QStringLiteral("Too few values to judge: a fair die would give fewer than %1 per bar")
+        .arg(kFewestExpectedPerBar);
+  }
+  const ChiSquare& test = *shown.test;
+  const QString freedom = test.degreesOfFreedom == 1
+                              ? QStringLiteral("1 degree of freedom")
+                              : QStringLiteral("%1 degrees of freedom").arg(test.degreesOfFreedom);
+  const QString p = test.pValue < 0.001 ? QStringLiteral("p < 0.001")
+                                         : QStringLiteral("p = %1").arg(test.pValue, 0, 'f', 3);
+  const QString words = shown.verdict == Verdict::UnusualForFair
+                            ? QStringLiteral("Unusual for a fair die")
+                            : QStringLiteral("Consistent with a fair die");
+  return QStringLiteral("Chi-square %1 with %2, %3: %4")
+      .arg(test.statistic, 0, 'f', 2)
+      .arg(freedom, p, words);
+}
+
+QLabel* TextLine(const char* name, QWidget* parent) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(QString::fromLatin1(name));
+  label->setWordWrap(true);
+  label->setTextFormat(Qt::PlainText);
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  return label;
+}
+
+}  // namespace
+
+frmDistribution::frmDistribution(Tally& tally, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      tally_(tally),
+      lblHeading_(TextLine("lblHeading", this)),
+      chart_(new DistributionChart(this)),
+      lblSummary_(TextLine("lblSummary", this)),
+      lblVerdict_(TextLine("lblVerdict", this)),
+      table_(new DistributionTable(this)),
+      tblCounts_(new QTableView(this)),
+      cmdReset_(new QPushButton(QStringLiteral("Reset"), this)),
+      cmdCopyChart_(new QPushButton(QStringLiteral("Copy Chart"), this)) {
+  setObjectName(QStringLiteral("frmDistribution"));
+  setWindowTitle(QStringLiteral("Tambrel Distribution"));
+
+  QFont headingFont = lblHeading_->font();
+  headingFont.setBold(true);
+  headingFont.setPointSizeF(headingFont.pointSizeF() * 1.25);
+  lblHeading_->setFont(headingFont);
+  chart_->setObjectName(QStringLiteral("picChart"));
+  chart_->setAccessibleName(QStringLiteral("Bar chart of the counts"));
+
+  tblCounts_->setObjectName(QStringLiteral("tblCounts"));
+  tblCounts_->setAccessibleName(QStringLiteral("Counts"));
+  tblCounts_->setModel(table_);
+  tblCounts_->verticalHeader()->hide();
+  tblCounts_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  tblCounts_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  tblCounts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  tblCounts_->setTabKeyNavigation(false);
+  cmdReset_->setObjectName(QStringLiteral("cmdReset"));
+  cmdCopyChart_->setObjectName(QStringLiteral("cmdCopyChart"));
+  connect(cmdReset_, &QPushButton::clicked, this, &frmDistribution::cmdReset_Click);
+  connect(cmdCopyChart_, &QPushButton::clicked, this, &frmDistribution::cmdCopyChart_Click);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(cmdReset_);
+  buttons->addWidget(cmdCopyChart_);
+  buttons->addStretch();
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(lblHeading_);
+  layout->addWidget(chart_, 3);
+  layout->addWidget(lblSummary_);
+  layout->addWidget(lblVerdict_);
+  layout->addWidget(tblCounts_, 2);
+  layout->addLayout(buttons);
+
+  // Window-wide, so that they work from the buttons as from the table, and
+  // Ctrl+C copies the whole table rather than the table's current cell.
+  auto* copy = new QAction(QStringLiteral("Copy Table"), this);
+  copy->setShortcut(QKeySequence::Copy);
+  copy->setShortcutContext(Qt::WindowShortcut);
+  connect(copy, &QAction::triggered, this, &frmDistribution::CopyTable);
+  addAction(copy);
+  auto* closeAction = new QAction(QStringLiteral("Close"), this);
+  closeAction->setShortcut(QKeySequence(Qt::Key_Escape));
+  closeAction->setShortcutContext(Qt::WindowShortcut);
+  connect(closeAction, &QAction::triggered, this, &QWidget::close);
+  addAction(closeAction);
+
+  tblCounts_->setFocus();
+}
+
+void frmDistribution::TallyChanged() {
+  stale_ = true;
+  if (isVisible()) Refresh();
+}
+
+void frmDistribution::showEvent(QShowEvent* event) {
+  if (stale_) Refresh();
+  QWidget::showEvent(event);
+}
+
+void frmDistribution::Refresh() {
+  stale_ = false;
+  const std::optional<ValueRange> range = tally_.Latest();
+  if (!range) {
+    shown_.reset();
+    lblHeading_->setText(QStringLiteral("No values drawn yet"));
+    lblSummary_->hide();
+    lblVerdict_->setText(QStringLiteral("Too few values to judge"));
+    cmdReset_->setEnabled(false);
+    return;
+  }
+  shown_ = Describe(tally_, *range);
+  lblHeading_->setText(Heading(*shown_));
+  lblSummary_->setText(Summary(*shown_));
+  lblSummary_->setVisible(!lblSummary_->text().isEmpty());
+  lblVerdict_->setText(VerdictText(*shown_));
+  chart_->SetBars(shown_->bars);
+  table_->SetBars(shown_->bars);
+  cmdReset_->setEnabled(shown_->total > 0);
+}
+
+void frmDistribution::cmdReset_Click() {
+  if (!shown_) return;
+  tally_.Reset(shown_->range);
+  Refresh();
+}
+
+void frmDistribution::cmdCopyChart_Click() {
+  // At the screen's pixel density, so that it stays sharp on a slide.
+  QGuiApplication::clipboard()->setImage(chart_->grab().toImage());
+}
+
+void frmDistribution::CopyTable() { QGuiApplication::clipboard()->setText(table_->AsText()); }
+
+}  // namespace tambrel

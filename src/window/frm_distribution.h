@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QWidget>
+#include <optional>
+
+#include "roll/distribution.h"
+#include "roll/tally.h"
+
+class QAction;
+class QLabel;
+class QPushButton;
+class QTableView;
+
+namespace tambrel {
+
+class DistributionChart;
+class DistributionTable;
+
+// "Tambrel Distribution": the session's tally of the latest run's range as
+// a heading, a bar chart, a summary, a verdict on fairness and a table.
+// It shows what the tally holds when it is shown and after TallyChanged,
+// never value by value.
+class frmDistribution final : public QWidget {
+  Q_OBJECT
+
+ public:
+  frmDistribution(Tally& tally, QWidget* parent = nullptr);
+
+  // After a run has ended; refreshes at once if shown, else when next shown.
+  void TallyChanged();
+
+  [[nodiscard]] const std::optional<Distribution>& Shown() const { return shown_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void Refresh();
+  void cmdReset_Click();
+  void cmdCopyChart_Click();
+  void CopyTable();
+
+  Tally& tally_;
+  std::optional<Distribution> shown_;
+  bool stale_ = true;
+
+  QLabel* lblHeading_;
+  DistributionChart* chart_;
+  QLabel* lblSummary_;
+  QLabel* lblVerdict_;
+  DistributionTable* table_;
+  QTableView* tblCounts_;
+  QPushButton* cmdReset_;
+  QPushButton* cmdCopyChart_;
+};
+
+}  // namespace tambrel
