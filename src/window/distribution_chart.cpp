@@ -2,6 +2,7 @@
 
 #include <QPaintEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
@@ -22,6 +23,16 @@ double TickStep(double top) {
     if (factor * magnitude >= raw) return factor * magnitude;
   }
   return 10 * magnitude;
+}
+
+// Every bar, or every 2nd, 5th, 10th, ... so that a d100's labels read 1,
+// 5, 10, 15 rather than 1, 4, 7.
+int LabelStep(int needed) {
+  for (int magnitude = 1;; magnitude *= 10) {
+    for (const int factor : {1, 2, 5}) {
+      if (factor * magnitude >= needed) return factor * magnitude;
+    }
+  }
 }
 
 }  // namespace
@@ -91,21 +102,25 @@ void DistributionChart::paintEvent(QPaintEvent* /*event*/) {
 
   // A label under every bar while they fit, whether across or written
   // upwards; beyond that every so many.
-  const int labelEvery = upright ? 1 : std::max(1, static_cast<int>(std::ceil(metrics.height() / slot)));
+  const int labelEvery = upright ? 1 : LabelStep(static_cast<int>(std::ceil(metrics.height() / slot)));
   const QColor fill = palette().color(QPalette::Highlight);
-  QPen expectedPen(ink, 2, Qt::DashLine, Qt::FlatCap);
-  expectedPen.setCosmetic(true);
+  // One path, so that the dashes run on evenly from bar to bar.
+  QPainterPath expected;
   for (std::size_t i = 0; i < bars_.size(); ++i) {
     const int x0 = xOf(i);
     const int x1 = xOf(i + 1);
     const int inset = (x1 - x0) >= 4 ? std::max(1, (x1 - x0) / 8) : 0;
     const int y = yOf(static_cast<double>(bars_[i].count));
     painter.fillRect(QRect(QPoint(x0 + inset, y), QPoint(x1 - inset - 1, plot.bottom())), fill);
-    painter.setPen(expectedPen);
     const int expectedY = yOf(bars_[i].expected);
-    painter.drawLine(x0, expectedY, x1 - 1, expectedY);
+    if (i == 0) {
+      expected.moveTo(x0, expectedY);
+    } else {
+      expected.lineTo(x0, expectedY);
+    }
+    expected.lineTo(x1, expectedY);
 
-    if (i % static_cast<std::size_t>(labelEvery) != 0) continue;
+    if (i != 0 && (i + 1) % static_cast<std::size_t>(labelEvery) != 0) continue;
     painter.setPen(ink);
     if (upright) {
       painter.drawText(QRect(x0, plot.bottom() + kGap / 2, x1 - x0, metrics.height()),
@@ -121,6 +136,9 @@ void DistributionChart::paintEvent(QPaintEvent* /*event*/) {
   }
   painter.setPen(ink);
   painter.drawLine(plot.left(), plot.bottom(), plot.right(), plot.bottom());
+  QPen expectedPen(ink, 2, Qt::DashLine, Qt::FlatCap, Qt::MiterJoin);
+  expectedPen.setCosmetic(true);
+  painter.strokePath(expected, expectedPen);
 }
 
 }  // namespace tambrel
