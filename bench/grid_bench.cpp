@@ -12,27 +12,14 @@
 #include <memory>
 #include <vector>
 
+#include "bench_window.h"
 #include "roll/draw.h"
 #include "roll/result_grid.h"
-#include "runtime/qt_services.h"
 #include "window/frm_tambrel.h"
 #include "window/twips.h"
 
 namespace tambrel {
 namespace {
-
-// Answers every message box at once, with the real generator and clock.
-class BenchServices final : public Services {
- public:
-  void MsgBox(std::string_view, MsgStyle, std::string_view) override { ++messages; }
-  void Beep() override {}
-  void Randomize() override { real_.Randomize(); }
-  RandomGenerator& Random() override { return real_.Random(); }
-  int messages = 0;
-
- private:
-  QtServices real_;
-};
 
 void BM_DrawRoll(benchmark::State& state) {
   BenchServices services;
@@ -56,22 +43,6 @@ void BM_PlaceResult(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kBatch);
 }
 BENCHMARK(BM_PlaceResult);
-
-// The real window, maximised on a 3840 x 2160 screen.
-struct MaximisedWindow {
-  MaximisedWindow() {
-    window.showMaximized();
-    static_cast<void>(QTest::qWaitForWindowExposed(&window));
-    window.findChild<QLineEdit*>(QStringLiteral("txtNum"))->setText(QStringLiteral("6"));
-    window.findChild<QLineEdit*>(QStringLiteral("txtRolled"))->setText(QStringLiteral("32767"));
-    QApplication::processEvents();
-  }
-  void Click(const char* name) {
-    window.findChild<QPushButton*>(QString::fromLatin1(name))->click();
-  }
-  BenchServices services;
-  frmTambrel window{services};
-};
 
 // From the click on "Generate Number" to the end of the paint that shows
 // every value of a full grid.

@@ -19,8 +19,7 @@ std::int32_t BarWidth(std::int32_t width) {
   return (width + kMostGroupedBars - 1) / kMostGroupedBars;
 }
 
-std::vector<Bar> CountIntoBars(ValueRange range, std::uint64_t total,
-                               const std::vector<ValueCount>& counts) {
+std::vector<Bar> CountIntoBars(ValueRange range, std::uint64_t total, const Tally::Counts& counts) {
   const std::int32_t barWidth = BarWidth(range.Width());
   std::vector<Bar> bars;
   for (std::int32_t first = range.lowest; first <= range.highest; first += barWidth) {
@@ -34,42 +33,37 @@ std::vector<Bar> CountIntoBars(ValueRange range, std::uint64_t total,
   return bars;
 }
 
-CommonValues MostCommon(const std::vector<ValueCount>& counts) {
-  CommonValues most;
-  for (const auto& [value, count] : counts) most.count = std::max(most.count, count);
-  for (const auto& [value, count] : counts) {
-    if (count != most.count) continue;
-    if (most.first.size() < kCommonValuesNamed) most.first.push_back(value);
-    ++most.sharing;
+// The values drawn exactly `count` times: the smallest few, and how many.
+// One pass, no sorting of the whole tally.
+CommonValues DrawnTimes(const Tally::Counts& counts, std::uint64_t count) {
+  CommonValues common{count, {}, 0};
+  for (const auto& [value, times] : counts) {
+    if (times != count) continue;
+    ++common.sharing;
+    auto& first = common.first;
+    if (first.size() < kCommonValuesNamed) {
+      first.insert(std::ranges::upper_bound(first, value), value);
+    } else if (value < first.back()) {
+      first.pop_back();
+      first.insert(std::ranges::upper_bound(first, value), value);
+    }
   }
-  return most;
+  return common;
 }
 
-CommonValues LeastCommon(ValueRange range, const std::vector<ValueCount>& counts) {
-  CommonValues least;
+CommonValues LeastCommon(ValueRange range, const Tally::Counts& counts) {
   if (counts.size() == static_cast<std::size_t>(range.Width())) {
-    least.count = counts.front().second;
-    for (const auto& [value, count] : counts) least.count = std::min(least.count, count);
-    for (const auto& [value, count] : counts) {
-      if (count != least.count) continue;
-      if (least.first.size() < kCommonValuesNamed) least.first.push_back(value);
-      ++least.sharing;
-    }
-    return least;
+    std::uint64_t least = counts.begin()->second;
+    for (const auto& [value, count] : counts) least = std::min(least, count);
+    return DrawnTimes(counts, least);
   }
-  // Some values never came up: they are the least common. Walk the gaps
-  // between the values that did, stopping once enough are named.
-  least.sharing = range.Width() - static_cast<std::int64_t>(counts.size());
-  auto drawn = counts.begin();
+  // Some values never came up: they are the least common.
+  CommonValues never{0, {}, range.Width() - static_cast<std::int64_t>(counts.size())};
   for (std::int32_t value = range.lowest;
-       value <= range.highest && least.first.size() < kCommonValuesNamed; ++value) {
-    if (drawn != counts.end() && drawn->first == value) {
-      ++drawn;
-    } else {
-      least.first.push_back(value);
-    }
+       value <= range.highest && never.first.size() < kCommonValuesNamed; ++value) {
+    if (!counts.contains(value)) never.first.push_back(value);
   }
-  return least;
+  return never;
 }
 
 ChiSquare TestAgainstFair(const std::vector<Bar>& bars) {
@@ -98,15 +92,19 @@ Distribution Describe(const Tally& tally, ValueRange range) {
   described.range = range;
   described.total = tally.TotalOf(range);
   described.fairMean = (static_cast<double>(range.lowest) + range.highest) / 2;
-  const std::vector<ValueCount> counts = tally.CountsOf(range);
+  const Tally::Counts& counts = tally.UnorderedCountsOf(range);
   described.bars = CountIntoBars(range, described.total, counts);
   if (described.total == 0) return described;
 
   // Whole numbers summed exactly: 64 bits hold any session's values.
   std::int64_t sum = 0;
-  for (const auto& [value, count] : counts) sum += value * static_cast<std::int64_t>(count);
+  std::uint64_t most = 0;
+  for (const auto& [value, count] : counts) {
+    sum += value * static_cast<std::int64_t>(count);
+    most = std::max(most, count);
+  }
   described.mean = static_cast<double>(sum) / static_cast<double>(described.total);
-  described.mostCommon = MostCommon(counts);
+  described.mostCommon = DrawnTimes(counts, most);
   described.leastCommon = LeastCommon(range, counts);
 
   described.test = TestAgainstFair(described.bars);

@@ -9,13 +9,18 @@ ValueRange RangeOfSides(std::int16_t sides) {
 }
 
 void Tally::Add(ValueRange range, std::int32_t value) {
-  if (!latest_ || *latest_ != range) latest_ = range;
-  RangeTally& tally = ranges_[range];
-  ++tally.counts[value];
-  ++tally.total;
+  if (latestTally_ == nullptr || *latest_ != range) {
+    latest_ = range;
+    latestTally_ = &ranges_[range];
+  }
+  ++latestTally_->counts[value];
+  ++latestTally_->total;
 }
 
-void Tally::Reset(ValueRange range) { ranges_.erase(range); }
+void Tally::Reset(ValueRange range) {
+  if (latest_ == range) latestTally_ = nullptr;
+  ranges_.erase(range);
+}
 
 std::uint64_t Tally::TotalOf(ValueRange range) const {
   const auto found = ranges_.find(range);
@@ -23,11 +28,16 @@ std::uint64_t Tally::TotalOf(ValueRange range) const {
 }
 
 std::vector<ValueCount> Tally::CountsOf(ValueRange range) const {
-  const auto found = ranges_.find(range);
-  if (found == ranges_.end()) return {};
-  std::vector<ValueCount> counts(found->second.counts.begin(), found->second.counts.end());
+  const Counts& unordered = UnorderedCountsOf(range);
+  std::vector<ValueCount> counts(unordered.begin(), unordered.end());
   std::ranges::sort(counts);
   return counts;
+}
+
+const Tally::Counts& Tally::UnorderedCountsOf(ValueRange range) const {
+  static const Counts kNone;
+  const auto found = ranges_.find(range);
+  return found == ranges_.end() ? kNone : found->second.counts;
 }
 
 }  // namespace tambrel

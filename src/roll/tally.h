@@ -41,13 +41,19 @@ class Tally {
   // The values of a range that came up, in ascending order, with counts.
   [[nodiscard]] std::vector<ValueCount> CountsOf(ValueRange range) const;
 
+  // The same in no order, as kept: nothing to sort for a caller that groups.
+  using Counts = std::unordered_map<std::int32_t, std::uint64_t>;
+  [[nodiscard]] const Counts& UnorderedCountsOf(ValueRange range) const;
+
  private:
   struct RangeTally {
-    std::unordered_map<std::int32_t, std::uint64_t> counts;
+    Counts counts;
     std::uint64_t total = 0;
   };
   std::map<ValueRange, RangeTally> ranges_;
   std::optional<ValueRange> latest_;
+  // The latest range's entry, kept so that a run's values skip the search.
+  RangeTally* latestTally_ = nullptr;
 };
 
 }  // namespace tambrel

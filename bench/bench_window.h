@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "runtime/qt_services.h"
+#include "window/frm_tambrel.h"
+
+namespace tambrel {
+
+// Answers every message box at once, with the real generator and clock.
+class BenchServices final : public Services {
+ public:
+  void MsgBox(std::string_view, MsgStyle, std::string_view) override { ++messages; }
+  void Beep() override {}
+  void Randomize() override { real_.Randomize(); }
+  RandomGenerator& Random() override { return real_.Random(); }
+  int messages = 0;
+
+ private:
+  QtServices real_;
+};
+
+// The real window, maximised on a 3840 x 2160 screen.
+struct MaximisedWindow {
+  MaximisedWindow() {
+    window.showMaximized();
+    static_cast<void>(QTest::qWaitForWindowExposed(&window));
+    SetSides(6);
+    window.findChild<QLineEdit*>(QStringLiteral("txtRolled"))->setText(QStringLiteral("32767"));
+    QApplication::processEvents();
+  }
+  void SetSides(int sides) {
+    window.findChild<QLineEdit*>(QStringLiteral("txtNum"))->setText(QString::number(sides));
+  }
+  void Click(const char* name) {
+    window.findChild<QPushButton*>(QString::fromLatin1(name))->click();
+  }
+  BenchServices services;
+  frmTambrel window{services};
+};
+
+}  // namespace tambrel

@@ -1,0 +1,65 @@
+// What the Distribution window costs a full grid: the same run with the
+// window closed and open, side by side, and the window's own update.
+#include <benchmark/benchmark.h>
+
+#include <QAction>
+
+#include "bench_window.h"
+#include "window/frm_distribution.h"
+
+namespace tambrel {
+namespace {
+
+void OpenDistribution(MaximisedWindow& maximised) {
+  maximised.window.findChild<QAction*>(QStringLiteral("actShowDistribution"))->trigger();
+  static_cast<void>(QTest::qWaitForWindowExposed(maximised.window.Distribution()));
+  // Back to the main window, as a user would be when clicking there.
+  QApplication::setActiveWindow(&maximised.window);
+  QApplication::processEvents();
+}
+
+// From the click on "Generate Number" to the end of the paint of a full
+// grid and, when open, of the window that follows the tally.
+void BM_FullGridRun(benchmark::State& state) {
+  MaximisedWindow maximised;
+  maximised.SetSides(static_cast<int>(state.range(0)));
+  const bool open = state.range(1) != 0;
+  if (open) OpenDistribution(maximised);
+  for (auto _ : state) {
+    state.PauseTiming();
+    maximised.Click("cmdClear");
+    QApplication::processEvents();
+    state.ResumeTiming();
+    maximised.Click("cmdGenerate");
+    QApplication::processEvents();
+  }
+  state.counters["values"] = maximised.window.Fields().intNextLabel - 1;
+}
+BENCHMARK(BM_FullGridRun)
+    ->ArgNames({"sides", "open"})
+    ->Args({6, 0})
+    ->Args({6, 1})
+    ->Args({32767, 0})
+    ->Args({32767, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// The window's update after a run, from the tally's news to the end of its
+// paint, with ten full grids counted: nearly every value of 1 to 32767 has
+// come up by then.
+void BM_DistributionUpdate(benchmark::State& state) {
+  MaximisedWindow maximised;
+  maximised.SetSides(static_cast<int>(state.range(0)));
+  for (int run = 0; run < 10; ++run) maximised.Click("cmdGenerate");
+  OpenDistribution(maximised);
+  frmDistribution* shown = maximised.window.Distribution();
+  for (auto _ : state) {
+    shown->TallyChanged();
+    QApplication::processEvents();
+  }
+  state.counters["bars"] = static_cast<double>(shown->Shown()->bars.size());
+  state.counters["counted"] = static_cast<double>(shown->Shown()->total);
+}
+BENCHMARK(BM_DistributionUpdate)->ArgName("sides")->Arg(6)->Arg(32767)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tambrel
