@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""End to end with the real screen reader: a run, a larger run and Clear,
-from the keyboard, each heard in Orca's speech with the values shown.
+"""End to end with the real screen reader: a run, a larger run, Clear and
+the Distribution window's table, from the keyboard, each heard in Orca's
+speech with the values shown.
 
     run-with-orca.sh orca_test.py TAMBREL_BINARY
 """
@@ -36,6 +37,7 @@ def main():
         app.tab_to(orca, "Enter a Number", "shift+Tab")
         app.keys("ctrl+a")
         app.type("6")
+        d6_values = []
         # Three values; a hundred, of which the window at its first size
         # shows one row before the size message; a hundred in a maximised
         # window, which holds them all.
@@ -48,6 +50,7 @@ def main():
                 app.keys("Return")
             _, _, said = orca.wait_for(lambda text: "values:" in text, since=mark)
             values = shown_values(app, orca)
+            d6_values += values
             expected = f"{len(values)} values: " + ", ".join(values[:20])
             if len(values) > 20:
                 expected += f", and {len(values) - 20} more"
@@ -62,6 +65,20 @@ def main():
         app.keys("space")
         _, _, said = orca.wait_for(lambda text: "Results cleared" in text, since=mark)
         print(f"Clear; Orca said: {said!r}")
+
+        # The Distribution window tallies every d6 value shown above; its
+        # table is read a row at a time, starting on the first.
+        mark = len(orca.speech())
+        app.keys("ctrl+shift+d")
+        orca.wait_for(lambda text: "Tambrel Distribution" in text, since=mark)
+        mark = len(orca.speech())
+        app.keys("Down")
+        row = ["2.", f"{d6_values.count('2')}.", f"{len(d6_values) / 6:.2f}."]
+        last, _, _ = orca.wait_for(lambda text: text == row[-1], since=mark)
+        said = [text for _, text in orca.speech()[mark:last + 1]]
+        print(f"Distribution table, second row; Orca said: {said!r}")
+        if said[-3:] != row:
+            failures.append(f"expected the row {row!r}, Orca said {said!r}")
     finally:
         if app:
             app.stop()
