@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
@@ -7,6 +8,7 @@
 #include <QTimer>
 #include <functional>
 
+#include "window/frm_distribution.h"
 #include "window/shown_values.h"
 #include "x11_harness.h"
 
@@ -15,17 +17,19 @@ namespace {
 
 // The clipboard as another program reads it, through the X server. The
 // window answers xclip from its event loop, so the loop runs while it waits.
-QString ReadClipboard() {
+QByteArray ReadClipboardAs(const QString& target) {
   QProcess xclip;
-  xclip.start(QStringLiteral("xclip"),
-              {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-o")});
+  xclip.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                        QStringLiteral("-t"), target, QStringLiteral("-o")});
   if (!QTest::qWaitFor([&] { return xclip.state() == QProcess::NotRunning; }, kWmTimeoutMs)) {
     xclip.kill();
     xclip.waitForFinished();
-    return QStringLiteral("<xclip did not finish>");
+    return "<xclip did not finish>";
   }
-  return QString::fromUtf8(xclip.readAllStandardOutput());
+  return xclip.readAllStandardOutput();
 }
+
+QString ReadClipboard() { return QString::fromUtf8(ReadClipboardAs(QStringLiteral("UTF8_STRING"))); }
 
 class ClipboardTest : public ManagedWindowTest {
  protected:
@@ -61,12 +65,13 @@ class ClipboardTest : public ManagedWindowTest {
         << "the menu never opened, or never closed";
   }
 
-  static QAction* CopyItem(QMenu& menu) {
+  static QAction* Item(QMenu& menu, const QString& text) {
     for (QAction* action : menu.actions()) {
-      if (action->text() == QStringLiteral("Copy Values")) return action;
+      if (action->text() == text) return action;
     }
     return nullptr;
   }
+  static QAction* CopyItem(QMenu& menu) { return Item(menu, QStringLiteral("Copy Values")); }
 
   [[nodiscard]] QString ShownAsText() const {
     return QString::fromStdString(ValuesAsText(window_->lblNum(), RowsOfShownValues(window_->lblNum())));
@@ -114,6 +119,38 @@ TEST_F(ClipboardTest, ShortcutAndMenuItemCopyTheGridRowByRow) {
     QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(copy).center());
   });
   EXPECT_EQ(ReadClipboard(), shown);
+}
+
+// "Show Distribution" sits under "Copy Values"; the window it opens puts
+// its chart on the clipboard as an image another program can paste.
+TEST_F(ClipboardTest, MenuOpensTheDistributionWhoseChartCopiesAsAnImage) {
+  Roll(QStringLiteral("6"), QStringLiteral("12"));
+  QStringList items;
+  RightClickResults([&](QMenu& menu) {
+    for (QAction* action : menu.actions()) items.append(action->text());
+    QAction* show = Item(menu, QStringLiteral("Show Distribution"));
+    if (show == nullptr) {
+      menu.close();
+      return;
+    }
+    QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(show).center());
+  });
+  EXPECT_EQ(items, (QStringList{QStringLiteral("Copy Values"), QStringLiteral("Show Distribution")}));
+  QWidget* shown = window_->Distribution();
+  ASSERT_NE(shown, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
+
+  QTest::mouseClick(shown->findChild<QPushButton*>(QStringLiteral("cmdCopyChart")), Qt::LeftButton);
+  const QImage pasted = QImage::fromData(ReadClipboardAs(QStringLiteral("image/png")), "PNG");
+  const QWidget* chart = shown->findChild<QWidget*>(QStringLiteral("picChart"));
+  EXPECT_EQ(pasted.size(), chart->size() * chart->devicePixelRatio());
+  // Bars in the palette's highlight colour, not an empty picture.
+  const QColor bars = chart->palette().color(QPalette::Highlight);
+  bool barSeen = false;
+  for (int x = 0; x < pasted.width() && !barSeen; ++x) {
+    barSeen = pasted.pixelColor(x, pasted.height() - 60) == bars;
+  }
+  EXPECT_TRUE(barSeen);
 }
 
 }  // namespace
