@@ -69,9 +69,11 @@ TEST_F(DistributionWindowTest, TableCountsEveryValueTheRunsPlacedUntilReset) {
   Click("cmdClear");
   EXPECT_EQ(InTable(*shown), expected);
 
-  // Ctrl+C in the window copies the table, not the current cell.
+  // Ctrl+C in the table copies the whole table, not the current cell.
   QApplication::setActiveWindow(shown);
-  QTest::keyClick(shown, Qt::Key_C, Qt::ControlModifier);
+  auto* table = shown->findChild<QTableView*>(QStringLiteral("tblCounts"));
+  table->setFocus();
+  QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
   const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'));
   ASSERT_EQ(lines.size(), 7);
   EXPECT_EQ(lines.front().toStdString(), "Value\tCount\tExpected");
