@@ -3,7 +3,7 @@
 # measured value. Timings are medians of repeated runs on this machine;
 # every target is a ratio of two things measured side by side, or a count.
 #
-#   bench/run.sh [STARTUP_RUNS]
+#   bench/run.sh [STARTUP_PAIRS]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
@@ -15,5 +15,6 @@ trap 'rm -rf "$out"' EXIT
   --benchmark_report_aggregates_only=true \
   --benchmark_out="$out/grid.json" --benchmark_out_format=json >/dev/null
 "$root/scripts/with-xvfb.sh" python3 "$root/bench/startup.py" \
-  "$root/build/bench/tambrel_startup_probe" "${1:-20}" >"$out/startup.txt"
+  "$root/build/bench/libtambrel_startup_probe.so" "$root/build/src/tambrel" \
+  "$root/build/bench/tambrel_one_label_window" "${1:-21}" >"$out/startup.txt"
 python3 "$root/bench/report.py" "$out/grid.json" "$out/startup.txt"

@@ -1,18 +1,20 @@
-// Starts one of three windows and prints the monotonic clock, in
-// nanoseconds, once its first paint is done; a driver script that noted the
-// clock before starting the process takes the difference.
+// Preloaded (LD_PRELOAD) into the program being timed, so that the shipped
+// binary itself is measured, unchanged and with no option of its own. When
+// the application object is made it watches for the first Paint event; the
+// window's first paint is handled, flushed to the display and done by the
+// time the event loop runs the next zero timer. The probe then prints the
+// monotonic clock in nanoseconds and ends the process; a driver that noted
+// the clock before starting it takes the difference.
 //
-//   tambrel_startup_probe tambrel|label|empty
+// It needs only QtCore, which every Qt program loads anyway, so it adds
+// nothing to the libraries whose loading is being timed.
 #include <time.h>
 
-#include <QApplication>
-#include <QLabel>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-
-#include "app/application.h"
 
 namespace {
 
@@ -24,35 +26,19 @@ void ReportAndLeave() {
   std::_Exit(0);
 }
 
-// The first Paint of the window is handled, flushed to the screen and done
-// by the time the event loop runs the next zero timer.
 class FirstPaint final : public QObject {
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
     if (event->type() == QEvent::Paint) {
-      watched->removeEventFilter(this);
+      QCoreApplication::instance()->removeEventFilter(this);
       QTimer::singleShot(0, ReportAndLeave);
     }
     return false;
   }
 };
 
-void WatchFirstPaint(QWidget& window) { window.installEventFilter(new FirstPaint); }
+void WatchFirstPaint() { QCoreApplication::instance()->installEventFilter(new FirstPaint); }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  const char* mode = argc > 1 ? argv[1] : "tambrel";
-  if (std::strcmp(mode, "tambrel") == 0) return tambrel::RunTambrel(argv[0], WatchFirstPaint);
-
-  int qtArgc = 1;
-  QApplication app(qtArgc, argv);
-  QWidget window;
-  window.resize(360, 267);
-  if (std::strcmp(mode, "label") == 0) {
-    new QLabel(QStringLiteral("Tambrel Generation"), &window);
-  }
-  WatchFirstPaint(window);
-  window.show();
-  return QApplication::exec();
-}
+Q_COREAPP_STARTUP_FUNCTION(WatchFirstPaint)

@@ -8,8 +8,8 @@ namespace tambrel {
 
 // The desktop sound theme's event sounds, played through libcanberra: the
 // way desktop programs reach PipeWire or PulseAudio, under X11 and Wayland
-// alike. Nothing is connected until the first sound is asked for, so that
-// start-up never waits on a sound server.
+// alike. Nothing is loaded or connected until the first sound is asked for,
+// so that start-up neither loads libcanberra nor waits on a sound server.
 class EventSound {
  public:
   EventSound() = default;

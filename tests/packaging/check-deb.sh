@@ -22,7 +22,7 @@ depends="$(dpkg-deb -f "$deb" Depends)"
 echo "Depends: $depends"
 case "$depends" in *libqt6widgets6*) ;; *) fail "does not depend on libqt6widgets6" ;; esac
 case "$depends" in *libqt6gui6*) ;; *) fail "does not depend on libqt6gui6" ;; esac
-for needed in fonts-liberation sound-theme-freedesktop libcanberra-pulse; do
+for needed in fonts-liberation sound-theme-freedesktop libcanberra0 libcanberra-pulse; do
   case "$depends" in *"$needed"*) ;; *) fail "does not depend on $needed" ;; esac
 done
 case "$depends" in *-dev*) fail "depends on a development package" ;; esac

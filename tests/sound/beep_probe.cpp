@@ -7,7 +7,9 @@
 //
 // Prints the number box's text afterwards and the longest time the event
 // loop was held up after the first key: the cost of the first bell, which
-// opens the connection to the sound server.
+// loads libcanberra and opens the connection to the sound server. With
+// --bell-only it also prints whether libcanberra was in the process before
+// and after the bell.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -15,11 +17,25 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "runtime/event_sound.h"
 #include "runtime/qt_services.h"
 #include "window/frm_tambrel.h"
+
+namespace {
+
+bool CanberraLoaded() {
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line)) {
+    if (line.find("/libcanberra.so") != std::string::npos) return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -27,11 +43,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (std::strcmp(argv[1], "--bell-only") == 0) {
+    const bool loadedBefore = CanberraLoaded();
     QElapsedTimer clock;
     clock.start();
     tambrel::EventSound sound;
     const bool played = sound.PlayBell();
-    std::printf("played=%d took_ms=%.1f\n", played ? 1 : 0, static_cast<double>(clock.nsecsElapsed()) / 1e6);
+    const double tookMs = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+    std::printf("played=%d took_ms=%.1f loaded_before=%d loaded_after=%d\n", played ? 1 : 0, tookMs,
+                loadedBefore ? 1 : 0, CanberraLoaded() ? 1 : 0);
     return 0;
   }
   const std::string keys = argv[1];

@@ -130,6 +130,9 @@ at_most "$(number_of longest_stall_ms "$letter")" 250 \
 bell="$("$probe" --bell-only)"
 echo "first bell with a server: $bell"
 grep -q 'played=1' <<<"$bell" || { echo "FAIL: the bell was not taken by the server" >&2; status=1; }
+# libcanberra is loaded by the first bell, never at start-up.
+grep -q 'loaded_before=0 loaded_after=1' <<<"$bell" \
+  || { echo "FAIL: libcanberra was not loaded by the first bell alone" >&2; status=1; }
 
 # With no sound server at all the bell reports that it was not played, so
 # that the program falls back to the system beep, and gives up at once.
