@@ -46,6 +46,18 @@ def main():
          full / floor <= 1.5),
         ("one QLabel per value / full grid", f"{labels / full:.1f} x", ">= 5 x", labels / full >= 5),
         ("heap per value shown", f"{heap:.1f} B", "<= 100 B", heap <= 100),
+    ]
+    for sides in (6, 32767):
+        closed = ms(grid[f"BM_FullGridRun/sides:{sides}/open:0"])
+        opened = ms(grid[f"BM_FullGridRun/sides:{sides}/open:1"])
+        update = ms(grid[f"BM_DistributionUpdate/sides:{sides}"])
+        rows += [
+            (f"full grid 1..{sides}, Distribution open / closed", f"{opened / closed:.2f} x",
+             "<= 1.1 x", opened / closed <= 1.1),
+            (f"Distribution update after a run, 1..{sides}", f"{update:.1f} ms", "< 16.7 ms",
+             update < 16.7),
+        ]
+    rows += [
         ("draw, timer mixed in", f"{draw_ns:.1f} ns", "<= 50 ns", draw_ns <= 50),
     ]
     for name, measured, target, met in rows:
