@@ -25,8 +25,8 @@ if(TAMBREL_DPKG_BUILDFLAGS)
       message(FATAL_ERROR "dpkg-buildflags --get ${kind} failed")
     endif()
     separate_arguments(flags UNIX_COMMAND "${flags}")
-    # -g and -O belong to the build type; a prefix map of this source
-    # folder would change the paths in test and assertion messages.
+    # -g and -O belong to the build type; the prefix maps come from
+    # cmake/Reproducible.cmake, which asks from the source folder.
     list(FILTER flags EXCLUDE REGEX "^(-g.*|-O.*|-f(file|debug|macro)-prefix-map=.*)$")
     if(kind STREQUAL "LDFLAGS")
       list(APPEND tambrel_harden_link ${flags})
