@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Configures and builds Tambrel and its tests, warnings as errors.
+# Configures and builds Tambrel and its tests, warnings as errors. Prints a
+# line only for a step that does work; the full output is in BUILD_DIR/logs/
+# (VERBOSE=1 shows it as it comes).
 #
 #   scripts/build.sh [BUILD_DIR] [CMAKE_ARG...]
 #
@@ -15,5 +17,5 @@ if [ $# -gt 0 ] && [[ "$1" != -* ]]; then
   esac
   shift
 fi
-cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMBREL_WERROR=ON "$@" >/dev/null
-cmake --build "$dir" -j2
+. "$root/scripts/logged.sh"
+cmake_build "$root" "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMBREL_WERROR=ON "$@"

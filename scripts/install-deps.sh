@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever building, running and testing
-# Tambrel needs and this machine lacks. Safe to run again.
+# Tambrel needs and this machine lacks. Safe to run again. Prints one line;
+# apt's output goes to build/logs/install-deps.log (VERBOSE=1 shows it).
 set -euo pipefail
 
 packages=(
@@ -11,7 +12,7 @@ packages=(
   fonts-liberation
   xvfb xauth openbox x11-utils xdotool wmctrl
   desktop-file-utils appstream dpkg-dev
-  orca at-spi2-core dbus xclip
+  orca at-spi2-core dbus xclip procps
   lintian devscripts man-db groff-base
   reprotest diffoscope-minimal faketime locales-all
   qt6-wayland weston
@@ -29,6 +30,24 @@ done
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-echo "Installing: ${missing[*]}"
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+log="$root/build/logs/install-deps.log"
+. "$root/scripts/logged.sh"
+
+# One line: as many of the names as fit in 160 characters.
+names=""
+shown=0
+for package in "${missing[@]}"; do
+  [ $((${#names} + ${#package} + ${#log} + 60)) -le 160 ] || break
+  names+="${names:+ }$package"
+  shown=$((shown + 1))
+done
+[ "$shown" -eq ${#missing[@]} ] || names+=" and $((${#missing[@]} - shown)) more"
+
+# Another apt or dpkg may hold the lock for a while: wait for it.
+apt_install() {
+  "${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=300 update &&
+    "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 \
+      install -y --no-install-recommends "${missing[@]}"
+}
+logged "$log" "Installing ${#missing[@]} packages from Debian: $names" apt_install

@@ -2,6 +2,7 @@
 # folder OUT and sets deb to its path.
 #
 #   build_deb BUILD_DIR OUT
+. "$(dirname "${BASH_SOURCE[0]}")/release-only.sh"
 build_deb() {
   (cd "$1" && cpack -G DEB -B "$2" >"$2/cpack.log" 2>&1) || {
     cat "$2/cpack.log" >&2; exit 1; }

@@ -5,6 +5,7 @@
 #
 #   check-install.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
+. "$(dirname "$0")/release-only.sh"
 source_dir="$1"
 build_dir="$2"
 prefix="$(mktemp -d)"

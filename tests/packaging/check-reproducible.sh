@@ -18,6 +18,9 @@
 #
 #   check-reproducible.sh SOURCE_DIR
 set -euo pipefail
+# Judged with the other release-package checks, once per test run: a
+# sanitizer or Debug build of the suite has nothing to add.
+source "$(dirname "$0")/release-only.sh"
 source_dir="$(cd "$1" && pwd)"
 for tool in reprotest diffoscope faketime; do
   command -v "$tool" >/dev/null || { echo "$tool is missing; run scripts/install-deps.sh" >&2; exit 1; }

@@ -32,12 +32,26 @@ def _today_at(clock: str) -> float:
     return moment.timestamp()
 
 
+def other_orcas():
+    """The Orcas this user runs, found as Orca finds them before it starts:
+    it allows one per user, and quits if there is another."""
+    found = subprocess.run(["pgrep", "-u", str(os.getuid()), "-x", "orca"],
+                           capture_output=True, text=True)
+    return found.stdout.split()
+
+
+class OtherOrca(Exception):
+    """Another Orca of this user runs: not ours to replace or stop."""
+
+
 class Orca:
-    """Orca with a debug log of its own, in a home of its own."""
+    """Orca with a debug log of its own, in a home of its own. Raises
+    OtherOrca when Orca quits because another of this user runs."""
 
     def __init__(self):
         self.home = tempfile.mkdtemp(prefix="orca-home-")
         self.log = os.path.join(self.home, "orca-debug.log")
+        self.output = os.path.join(self.home, "orca-output.log")
         # Orca writes its debug file block by block, so a regular file shows
         # an utterance only once kilobytes more have followed it. Through a
         # terminal it writes line by line; a thread copies the lines out.
@@ -53,12 +67,23 @@ class Orca:
                    XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                    XDG_DATA_HOME=os.path.join(self.home, ".local/share"),
                    XDG_CACHE_HOME=os.path.join(self.home, ".cache"))
-        self.process = subprocess.Popen(["orca", "--debug-file", os.ttyname(terminal)], env=env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        with open(self.output, "wb") as output:
+            self.process = subprocess.Popen(["orca", "--debug-file", os.ttyname(terminal)], env=env,
+                                            stdout=output, stderr=subprocess.STDOUT)
         # Held open until Orca has ended: a terminal with no end open on it
         # reads as closed, and the copying would stop before Orca began.
         self._terminal = terminal
-        self.wait_for(lambda text: text.startswith("Screen reader on"), timeout=60)
+        try:
+            self.wait_for(lambda text: text.startswith("Screen reader on"), timeout=60)
+        except AssertionError:
+            others = other_orcas() if self.process.poll() is not None else []
+            if not others:
+                self.show_tails()
+            self.stop()
+            if others:
+                raise OtherOrca(f"Orca quit beside another Orca of this user (pid {' '.join(others)}), "
+                                "which it may not replace") from None
+            raise
 
     def _read(self, master):
         pending = b""
@@ -131,6 +156,18 @@ class Orca:
             if self.process.poll() is not None:
                 raise AssertionError(f"orca ended with status {self.process.returncode}")
             time.sleep(0.02)
+
+    def show_tails(self, count=20):
+        """The last lines of Orca's own output and of its debug log, to tell
+        why it ended or what it heard last."""
+        with open(self.output, errors="replace") as output:
+            said = output.read().splitlines()
+        with self._lock:
+            logged = list(self._lines)
+        for title, lines in (("Orca's output", said), ("Orca's debug log", logged)):
+            print(f"--- the last {min(count, len(lines))} of {len(lines)} lines of {title}:")
+            for line in lines[-count:]:
+                print("  " + (line if len(line) <= 300 else line[:300] + " [...]"))
 
     def stop(self):
         _end(self.process)

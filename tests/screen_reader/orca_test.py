@@ -4,10 +4,15 @@ the Distribution window's table, from the keyboard, each heard in Orca's
 speech with the values shown.
 
     run-with-orca.sh orca_test.py TAMBREL_BINARY
+
+Exits with 77, skipped, when another Orca of this user runs: Orca allows
+one per user, and that one is the user's own.
 """
 import sys
 
-from desktop import Orca, Tambrel
+from desktop import Orca, OtherOrca, Tambrel
+
+SKIPPED = 77
 
 
 def shown_values(app, orca):
@@ -22,9 +27,14 @@ def shown_values(app, orca):
 
 
 def main():
-    orca = Orca()
+    try:
+        orca = Orca()
+    except OtherOrca as reason:
+        print(f"SKIPPED: {reason}")
+        return SKIPPED
     app = None
     failures = []
+    passed = False
     try:
         app = Tambrel(sys.argv[1])
         orca.wait_for(lambda text: text.startswith("Enter a Number to be Randomized"))
@@ -79,7 +89,10 @@ def main():
         print(f"Distribution table, second row; Orca said: {said!r}")
         if said[-3:] != row:
             failures.append(f"expected the row {row!r}, Orca said {said!r}")
+        passed = not failures
     finally:
+        if not passed:
+            orca.show_tails()
         if app:
             app.stop()
         orca.stop()

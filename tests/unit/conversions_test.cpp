@@ -4,11 +4,14 @@
 
 #include <ostream>
 
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
 
 #include "runtime/checked.h"
+#include "support/case_names.h"
 
 namespace tambrel {
 namespace {
@@ -42,7 +45,15 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"1.5", std::nullopt}, TextCase{"1e3", std::nullopt}, TextCase{"-", std::nullopt},
         TextCase{"+", std::nullopt}, TextCase{" 5", std::nullopt}, TextCase{"5 ", std::nullopt},
         TextCase{"--5", std::nullopt}, TextCase{"0x10", std::nullopt},
-        TextCase{"\xd9\xa3", std::nullopt}));  // ARABIC-INDIC DIGIT THREE is not an ASCII digit
+        TextCase{"\xd9\xa3", std::nullopt}),  // ARABIC-INDIC DIGIT THREE is not an ASCII digit
+    [](const auto& param_info) { return testing::TextName(param_info.param.text); });
+
+// The shortest text that reads back as the same double: "2147483647.4".
+std::string Shortest(double value) {
+  std::array<char, 32> text{};
+  const auto end = std::to_chars(text.data(), text.data() + text.size(), value).ptr;
+  return std::string(text.data(), end);
+}
 
 struct RoundCase {
   double value;
@@ -65,7 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RoundCase{2147483647.4, 2147483647}, RoundCase{2147483647.5, std::nullopt},
                       RoundCase{-2147483648.5, -2147483648}, RoundCase{-2147483649.0, std::nullopt},
                       RoundCase{std::numeric_limits<double>::infinity(), std::nullopt},
-                      RoundCase{std::nan(""), std::nullopt}));
+                      RoundCase{std::nan(""), std::nullopt}),
+    [](const auto& param_info) { return testing::TextName(Shortest(param_info.param.value)); });
 
 TEST(RoundToInt16, RefusesValuesOutside16Bits) {
   EXPECT_EQ(RoundToInt16(32767.49), 32767);
@@ -97,7 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DoubleCase{"2E-1x", 0.2}, DoubleCase{"-", 0}, DoubleCase{".", 0},
                       DoubleCase{"1e999", std::numeric_limits<double>::infinity()},
                       DoubleCase{"-1e999", -std::numeric_limits<double>::infinity()},
-                      DoubleCase{"1e-999", 0}));
+                      DoubleCase{"1e-999", 0}),
+    [](const auto& param_info) { return testing::TextName(param_info.param.text); });
 
 // Whether a value is too large or too small goes by where its first
 // significant digit stands, not by the sign of its exponent.

@@ -7,8 +7,10 @@
 #include <array>
 #include <map>
 #include <set>
+#include <string>
 
 #include "runtime/random_generator.h"
+#include "support/case_names.h"
 #include "support/recording_services.h"
 
 namespace tambrel {
@@ -99,7 +101,10 @@ INSTANTIATE_TEST_SUITE_P(Table, DrawRollRangeTest,
                          ::testing::Values(RangeCase{1, 1, 1}, RangeCase{2, 1, 2},
                                            RangeCase{6, 1, 6}, RangeCase{100, 1, 100},
                                            RangeCase{32767, 1, 32767}, RangeCase{-4, -4, 1},
-                                           RangeCase{-32768, -32768, 1}));
+                                           RangeCase{-32768, -32768, 1}),
+                         [](const auto& param_info) {
+                           return "sides_" + testing::TextName(std::to_string(param_info.param.n));
+                         });
 
 // The die is fair: every face as likely as every other, the end faces
 // included. A chi-square test at the 0.1% level over 60,000 throws.

@@ -4,6 +4,8 @@
 
 #include <ostream>
 
+#include "support/case_names.h"
+
 namespace tambrel {
 namespace {
 
@@ -41,7 +43,8 @@ INSTANTIATE_TEST_SUITE_P(
                       KeyCase{"colon, above 9", ':', false}, KeyCase{"a", 'a', false},
                       KeyCase{"DEL", 127, false}, KeyCase{"code 128", 128, false},
                       KeyCase{"e acute", 0xE9, false}, KeyCase{"CJK", 0x8000, false},
-                      KeyCase{"emoji", 0x1F3B2, false}, KeyCase{"negative", -1, true}));
+                      KeyCase{"emoji", 0x1F3B2, false}, KeyCase{"negative", -1, true}),
+    [](const auto& param_info) { return testing::WordsName(param_info.param.what); });
 
 }  // namespace
 }  // namespace tambrel

@@ -4,6 +4,7 @@
 
 #include <ostream>
 
+#include "support/case_names.h"
 #include "support/fake_form.h"
 #include "support/grid_fixture.h"
 #include "support/recording_services.h"
@@ -82,7 +83,8 @@ TEST_P(NoPassesTest, ClearsAndDrawsNothingSilently) {
   EXPECT_TRUE(services_.messages.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Counts, NoPassesTest, ::testing::Values("0", "-1", "-32768"));
+INSTANTIATE_TEST_SUITE_P(Counts, NoPassesTest, ::testing::Values("0", "-1", "-32768"),
+                         [](const auto& param_info) { return testing::TextName(param_info.param); });
 
 struct InvalidNumberCase {
   const char* number;
@@ -113,7 +115,11 @@ INSTANTIATE_TEST_SUITE_P(
                       InvalidNumberCase{"", "5"}, InvalidNumberCase{"0", "5"},
                       InvalidNumberCase{" ", "5"}, InvalidNumberCase{"abc", "3"},
                       InvalidNumberCase{"99999", "3"}, InvalidNumberCase{"1.5", "3"},
-                      InvalidNumberCase{"-32769", "3"}, InvalidNumberCase{"\xe2\x82\xac", "3"}));
+                      InvalidNumberCase{"-32769", "3"}, InvalidNumberCase{"\xe2\x82\xac", "3"}),
+    [](const auto& param_info) {
+      return "number_" + testing::TextName(param_info.param.number) + "_times_" +
+             testing::TextName(param_info.param.times);
+    });
 
 class InvalidTimesTest : public RollRunTest, public ::testing::WithParamInterface<const char*> {};
 
@@ -131,7 +137,8 @@ TEST_P(InvalidTimesTest, ToldWithTheFocusOnTheTimesBoxAndTheValuesKept) {
 
 INSTANTIATE_TEST_SUITE_P(Table, InvalidTimesTest,
                          ::testing::Values("", " ", "abc", "32768", "99999999999", "1.5", "1e3",
-                                           "--1"));
+                                           "--1"),
+                         [](const auto& param_info) { return testing::TextName(param_info.param); });
 
 TEST_F(RollRunTest, MoreThanFitShowsWhatFitsThenOneSizeMessage) {
   form_.caption = "Tambrel Generation";

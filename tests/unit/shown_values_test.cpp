@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/case_names.h"
 #include "support/grid_fixture.h"
 
 namespace tambrel {
@@ -36,7 +37,8 @@ INSTANTIATE_TEST_SUITE_P(
         SpokenCase{1, "1 value: 1"}, SpokenCase{3, "3 values: 1, 2, 3"},
         SpokenCase{20, "20 values: 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20"},
         SpokenCase{23, "23 values: 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, "
-                       "and 3 more"}));
+                       "and 3 more"}),
+    [](const auto& param_info) { return "values_" + std::to_string(param_info.param.values); });
 
 // Rows follow the grid's own rows, and a label left hidden by a placement
 // that did not fit is neither spoken nor copied.

@@ -4,6 +4,8 @@
 
 #include <ostream>
 
+#include "support/case_names.h"
+
 namespace tambrel {
 namespace {
 
@@ -44,7 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
         SizeCase{"taller is free", {WindowState::Normal, 5400, 9000, 5280, 8600}, {}, {}},
         SizeCase{"both wrong", {WindowState::Normal, 300, 300, 300, 300}, 5400, 4000},
         SizeCase{"maximised untouched", {WindowState::Maximized, 28800, 16200, 28800, 15800}, {}, {}},
-        SizeCase{"minimised, zero area", {WindowState::Minimized, 0, 0, 0, 0}, {}, {}}));
+        SizeCase{"minimised, zero area", {WindowState::Minimized, 0, 0, 0, 0}, {}, {}}),
+    [](const auto& param_info) { return testing::WordsName(param_info.param.what); });
 
 }  // namespace
 }  // namespace tambrel

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "roll/result_grid.h"
+#include "support/case_names.h"
 #include "support/grid_fixture.h"
 #include "support/recording_services.h"
 
@@ -67,7 +68,17 @@ INSTANTIATE_TEST_SUITE_P(
                       StatCase{{6}, "6", "6"},
                       StatCase{{-4, -3}, "-7", "-4"},    // -3.5 goes to the even -4
                       StatCase{{-32768, -32768, 32767}, "-32769", "-10923"},
-                      StatCase{{100, 100, 100, 100, 100, 100, 100, 100, 99}, "899", "100"}));
+                      StatCase{{100, 100, 100, 100, 100, 100, 100, 100, 99}, "899", "100"}),
+    [](const auto& param_info) {  // a run of one value as 100x8
+      std::string name = "values";
+      const auto& values = param_info.param.values;
+      for (std::size_t i = 0, run = 1; i < values.size(); i += run) {
+        for (run = 1; i + run < values.size() && values[i + run] == values[i];) ++run;
+        name += "_" + testing::TextName(std::to_string(values[i]));
+        if (run > 1) name += "x" + std::to_string(run);
+      }
+      return name;
+    });
 
 TEST_F(StatisticsTest, EmptyGridSaysSoUnderEachButtonsOwnTitle) {
   ReportSum(fields_, labels_, services_);

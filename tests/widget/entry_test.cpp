@@ -66,7 +66,8 @@ TEST_P(EntryTest, ClipboardShortcutsWorkAndPastedTextIsNotFiltered) {
   EXPECT_EQ(services_.beeps, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Boxes, EntryTest, ::testing::Values("txtNum", "txtRolled"));
+INSTANTIATE_TEST_SUITE_P(Boxes, EntryTest, ::testing::Values("txtNum", "txtRolled"),
+                         [](const auto& param_info) { return std::string(param_info.param); });
 
 class DieSizeTest : public WindowTest {};
 

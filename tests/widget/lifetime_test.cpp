@@ -54,6 +54,8 @@ std::string EndingName(const ::testing::TestParamInfo<Ending>& ending) {
   return ending.param == Ending::ExitButton ? "ExitButton" : "CloseBox";
 }
 
+void PrintTo(Ending ending, std::ostream* os) { *os << EndingName({ending, 0}); }
+
 INSTANTIATE_TEST_SUITE_P(Endings, LifetimeTest,
                          ::testing::Values(Ending::ExitButton, Ending::CloseBox), EndingName);
 

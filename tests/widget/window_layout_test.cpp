@@ -46,6 +46,8 @@ const Expected kDesign[] = {
     {"cmdExit", 4080, 2160, 975, 495, "Exit", 0},
 };
 
+void PrintTo(const Expected& control, std::ostream* os) { *os << control.name; }
+
 std::string TestName(const ::testing::TestParamInfo<Expected>& control) { return control.param.name; }
 
 class LayoutTableTest : public ::testing::TestWithParam<Expected> {
