@@ -4,8 +4,6 @@
 #include <QEvent>
 #include <QFontMetricsF>
 #include <QFrame>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
@@ -24,6 +22,7 @@
 #include "window/result_grid_view.h"
 #include "window/shown_values.h"
 #include "window/size_rules.h"
+#include "window/typed_codes.h"
 #include "window/twips.h"
 #include "window/up_down.h"
 
@@ -59,23 +58,6 @@ Label TemplateLabel() {
   return label;
 }
 
-// The character codes a key press types, or nothing for keys that only edit
-// or move (Delete, arrows) and so never reach a character filter.
-std::vector<int> TypedCodes(const QKeyEvent& key) {
-  const QString text = key.text();
-  if (text.isEmpty() || key.key() == Qt::Key_Delete) return {};
-  if (key.modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) {
-    // With Control a letter types its control code (Ctrl+V is 22) whatever
-    // text the platform attaches.
-    if (key.key() >= Qt::Key_A && key.key() <= Qt::Key_Z) return {key.key() - Qt::Key_A + 1};
-    if (text.front().unicode() < 32) return {text.front().unicode()};
-    return {};
-  }
-  std::vector<int> codes;
-  for (const char32_t code : text.toUcs4()) codes.push_back(static_cast<int>(code));
-  return codes;
-}
-
 // Where a face's pixel metrics run a few pixels wider than the ones the
 // layout was drawn with, close the letters up just enough that the caption
 // fits its label; the font and its size stay as they are.
@@ -87,10 +69,6 @@ void FitCaption(QLabel& label) {
   QFont tightened = label.font();
   tightened.setLetterSpacing(QFont::AbsoluteSpacing, -excess / static_cast<qreal>(text.size() - 1));
   label.setFont(tightened);
-}
-
-bool AllPass(const std::vector<int>& codes) {
-  return std::ranges::all_of(codes, [](int code) { return !FilterKey(code).beep; });
 }
 
 }  // namespace
@@ -325,16 +303,8 @@ bool frmTambrel::eventFilter(QObject* watched, QEvent* event) {
 // The key filter of both text boxes. Returns true when the typed text is
 // discarded. Pasted text is not typed and is not filtered here.
 bool frmTambrel::KeyPress(QEvent* event) {
-  std::vector<int> codes;
-  if (event->type() == QEvent::KeyPress) {
-    codes = TypedCodes(*static_cast<QKeyEvent*>(event));
-  } else if (event->type() == QEvent::InputMethod) {
-    // Composed characters arrive whole from an input method.
-    for (const char32_t code : static_cast<QInputMethodEvent*>(event)->commitString().toUcs4()) {
-      codes.push_back(static_cast<int>(code));
-    }
-  }
-  if (AllPass(codes)) return false;
+  const std::vector<int> codes = TypedCodes(*event);
+  if (std::ranges::all_of(codes, [](int code) { return !FilterKey(code).beep; })) return false;
   services_.Beep();
   return true;
 }
