@@ -65,7 +65,7 @@ def main():
     for key in ("startup_tambrel_ms", "startup_label_ms", "startup_pair_ratio",
                 "startup_cpu_ms", "load_average_1min"):
         print(f"{key:<50} {startup[key]}")
-    print(f"floor {floor:.1f} ms, one QLabel per value {labels:.1f} ms (medians of 5 repetitions)")
+    print(f"floor {floor:.1f} ms, one QLabel per value {labels:.1f} ms (medians of 11 repetitions)")
 
 
 if __name__ == "__main__":

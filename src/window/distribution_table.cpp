@@ -17,6 +17,13 @@ QString ValuesOf(const Bar& bar) {
 }
 
 void DistributionTable::SetBars(std::vector<Bar> bars) {
+  // After a run of the same range only the counts change: the rows stay,
+  // and so do the header's sizes, which a reset would measure again.
+  if (bars.size() == bars_.size() && !bars_.empty()) {
+    bars_ = std::move(bars);
+    Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
+    return;
+  }
   beginResetModel();
   bars_ = std::move(bars);
   endResetModel();

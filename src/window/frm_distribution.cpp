@@ -49,7 +49,7 @@ QString Common(const CommonValues& common) {
 
 QString Summary(const Distribution& shown) {
   if (!shown.mean) return {};
-  return QStringLiteral("Mean %1 against %2 for a fair die. Most common: %3. Least common: %4.")
+  return QStringLiteral("Mean %1, against %2 for a fair die\nMost common: %3; least common: %4")
       .arg(*shown.mean, 0, 'f', 2)
       .arg(shown.fairMean, 0, 'f', 2)
       .arg(Common(*shown.mostCommon), Common(*shown.leastCommon));
@@ -58,7 +58,7 @@ QString Summary(const Distribution& shown) {
 QString VerdictText(const Distribution& shown) {
   if (!shown.test) return QStringLiteral("Too few values to judge");
   if (shown.verdict == Verdict::TooFewToJudge) {
-    return QStringLiteral("Too few values to judge: a fair die would give fewer than %1 per bar")
+    return QStringLiteral("Too few values to judge\nA fair die would give fewer than %1 values a bar")
         .arg(kFewestExpectedPerBar);
   }
   const ChiSquare& test = *shown.test;
@@ -70,15 +70,18 @@ QString VerdictText(const Distribution& shown) {
   const QString words = shown.verdict == Verdict::UnusualForFair
                             ? QStringLiteral("Unusual for a fair die")
                             : QStringLiteral("Consistent with a fair die");
-  return QStringLiteral("Chi-square %1 with %2, %3: %4")
+  return QStringLiteral("%1\nChi-square %2 with %3, %4")
+      .arg(words)
       .arg(test.statistic, 0, 'f', 2)
-      .arg(freedom, p, words);
+      .arg(freedom, p);
 }
 
 QLabel* TextLine(const char* name, QWidget* parent) {
   auto* label = new QLabel(parent);
   label->setObjectName(QString::fromLatin1(name));
-  label->setWordWrap(true);
+  // Lines are broken where the text says: wrapping would measure the text
+  // again at several widths after every run.
+  label->setWordWrap(false);
   label->setTextFormat(Qt::PlainText);
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
   return label;
