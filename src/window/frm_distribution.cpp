@@ -79,11 +79,11 @@ QString VerdictText(const Distribution& shown) {
 QLabel* TextLine(const char* name, QWidget* parent) {
   auto* label = new QLabel(parent);
   label->setObjectName(QString::fromLatin1(name));
-  // Lines are broken where the text says: wrapping would measure the text
-  // again at several widths after every run.
+  // Plain and unwrapped, with lines broken where the text says: a wrapped
+  // or selectable label lays its text out as a document, at several widths,
+  // after every run.
   label->setWordWrap(false);
   label->setTextFormat(Qt::PlainText);
-  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
   return label;
 }
 
