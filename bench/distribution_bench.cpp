@@ -28,15 +28,7 @@ void BM_FullGridRun(benchmark::State& state) {
   maximised.SetSides(static_cast<int>(state.range(0)));
   const bool open = state.range(1) != 0;
   if (open) OpenDistribution(maximised);
-  for (auto _ : state) {
-    state.PauseTiming();
-    maximised.Click("cmdClear");
-    QApplication::processEvents();
-    state.ResumeTiming();
-    maximised.Click("cmdGenerate");
-    QApplication::processEvents();
-  }
-  state.counters["values"] = maximised.window.Fields().intNextLabel - 1;
+  TimeFullGridRuns(state, maximised);
 }
 BENCHMARK(BM_FullGridRun)
     ->ArgNames({"sides", "open"})

@@ -48,15 +48,7 @@ BENCHMARK(BM_PlaceResult);
 // every value of a full grid.
 void BM_FullGridClickToPaint(benchmark::State& state) {
   MaximisedWindow maximised;
-  for (auto _ : state) {
-    state.PauseTiming();
-    maximised.Click("cmdClear");
-    QApplication::processEvents();
-    state.ResumeTiming();
-    maximised.Click("cmdGenerate");
-    QApplication::processEvents();
-  }
-  state.counters["values"] = maximised.window.Fields().intNextLabel - 1;
+  TimeFullGridRuns(state, maximised);
 }
 BENCHMARK(BM_FullGridClickToPaint)->Unit(benchmark::kMillisecond);
 

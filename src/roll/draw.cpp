@@ -1,15 +1,14 @@
 #include "roll/draw.h"
 
-#include <algorithm>
+#include "roll/tally.h"
 
 namespace tambrel {
 
 std::int16_t DrawRoll(std::int16_t n, Services& services) {
   services.Randomize();
-  // Both ends lie within -32768..1, so the result fits 16 bits.
-  const std::int32_t lo = std::min<std::int32_t>(n, 1);
-  const std::int32_t hi = std::max<std::int32_t>(n, 1);
-  return static_cast<std::int16_t>(services.Random().Between(lo, hi));
+  // Both ends lie within -32768..32767, so the result fits 16 bits.
+  const ValueRange range = RangeOfSides(n);
+  return static_cast<std::int16_t>(services.Random().Between(range.lowest, range.highest));
 }
 
 }  // namespace tambrel
