@@ -1,0 +1,83 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tambrel {
+
+// One run as kept: when it ended, the number of sides it read and the
+// values it placed, in grid order. `values` may hold only the first of
+// them (see HistoryStore::Runs); `valueCount` and `sum` cover them all.
+struct StoredRun {
+  std::int64_t id = 0;  // given by the store; a later run has a larger id
+  std::int64_t endedAtMs = 0;  // milliseconds since the Unix epoch
+  std::int16_t sides = 0;
+  std::int32_t valueCount = 0;
+  std::int64_t sum = 0;
+  std::vector<std::int16_t> values;
+};
+
+// The values one number of sides can give, and since when they have been
+// counted (the first value counted, or the last reset).
+struct StoredRange {
+  std::int32_t lowest = 1;
+  std::int32_t highest = 1;
+  std::int64_t sinceMs = 0;
+};
+
+struct StoredCount {
+  std::int32_t lowest = 1;
+  std::int32_t highest = 1;
+  std::int32_t value = 0;
+  std::uint64_t count = 0;
+};
+
+// How much history is kept; the oldest runs go first. Counts are never
+// trimmed.
+struct HistoryLimits {
+  std::int64_t runs = 0;
+  std::int64_t values = 0;
+};
+
+// What keeps the runs and the tally between sessions. Every call that
+// changes something is one transaction: all of it is kept, or none. A call
+// that fails leaves Problem() saying why; a read that fails returns nothing.
+class HistoryStore {
+ public:
+  virtual ~HistoryStore() = default;
+
+  // Keeps `run` (its id is ignored) and adds its values to the counts of
+  // `range`, whose count begins at `range.sinceMs` if it has none yet; then
+  // forgets the oldest runs beyond `limits`. Returns the run's new id, or
+  // nothing when it could not be kept.
+  virtual std::optional<std::int64_t> Record(const StoredRun& run, const StoredRange& range,
+                                             const HistoryLimits& limits) = 0;
+
+  [[nodiscard]] virtual std::int64_t RunCount() = 0;
+  // Newest first: at most `count` runs from the `offset`-th newest (0 is the
+  // newest), each with at most `headValues` of its values.
+  [[nodiscard]] virtual std::vector<StoredRun> Runs(std::int64_t offset, std::int64_t count,
+                                                    std::size_t headValues) = 0;
+  // Whole runs with these ids, newest first; ids not kept are left out.
+  [[nodiscard]] virtual std::vector<StoredRun> RunsById(const std::vector<std::int64_t>& ids) = 0;
+  // Every run, whole, oldest first, one at a time so that they are never
+  // all held at once. False when the reading failed part way.
+  virtual bool ForEachRun(const std::function<void(const StoredRun&)>& visit) = 0;
+  // Forgets every run; the counts stay.
+  virtual bool ClearRuns() = 0;
+
+  [[nodiscard]] virtual std::vector<StoredRange> Ranges() = 0;
+  [[nodiscard]] virtual std::vector<StoredCount> Counts() = 0;
+  // Forgets one range's counts; counting begins again at `range.sinceMs`.
+  virtual bool ResetRange(const StoredRange& range) = 0;
+
+  // Empty while everything is kept; else why not, in a few plain words that
+  // follow "History is not being saved: " ("the disk is full").
+  [[nodiscard]] virtual std::string Problem() const = 0;
+};
+
+}  // namespace tambrel
