@@ -5,7 +5,7 @@
 #include <QAction>
 
 #include "bench_window.h"
-#include "window/frm_distribution.h"
+#include "window/distribution/frm_distribution.h"
 
 namespace tambrel {
 namespace {

@@ -7,6 +7,7 @@
 namespace tambrel {
 
 void RollRun::Generate() {
+  last_.values.clear();
   // The count is checked before clearing, so a mistyped count keeps the
   // values already shown.
   const auto times = TextToInt16(form_.TimesText());
@@ -33,6 +34,8 @@ void RollRun::Generate() {
       return;
     }
     if (tally_ != nullptr) tally_->Add(RangeOfSides(*n), value);
+    last_.sides = *n;
+    last_.values.push_back(value);
     // PlaceResult refuses the last index, so this step always fits.
     fields_.intNextLabel = CheckedAdd<std::int16_t>(fields_.intNextLabel, 1).value_or(fields_.intNextLabel);
   }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "roll/form_fields.h"
 #include "roll/result_grid.h"
@@ -15,6 +17,13 @@ inline constexpr std::string_view kGridFullPrompt =
     "You have exceeded the size of this box\r\n"
     "You can increase the size of the form and try again";
 
+// What a run placed on the grid, in grid order, and the number of sides it
+// read for them.
+struct PlacedRun {
+  std::int16_t sides = 0;
+  std::vector<std::int16_t> values;
+};
+
 // What "Generate Number" does: replaces the grid with as many fresh draws as
 // the times box asks for, each between 1 and the number in the number box.
 class RollRun {
@@ -27,6 +36,9 @@ class RollRun {
 
   void Generate();
 
+  // The latest run's values; empty when it placed none.
+  [[nodiscard]] const PlacedRun& LastRun() const { return last_; }
+
  private:
   void ReportInvalidNumber();
 
@@ -35,6 +47,7 @@ class RollRun {
   FormFields& form_;
   Services& services_;
   Tally* tally_;
+  PlacedRun last_;
 };
 
 }  // namespace tambrel

@@ -17,6 +17,24 @@ void Tally::Add(ValueRange range, std::int32_t value) {
   ++latestTally_->total;
 }
 
+void Tally::Merge(ValueRange range, std::int32_t value, std::uint64_t count) {
+  RangeTally& tally = ranges_[range];
+  tally.counts[value] += count;
+  tally.total += count;
+}
+
+void Tally::SetLatest(ValueRange range) {
+  latest_ = range;
+  latestTally_ = nullptr;
+}
+
+std::int64_t Tally::SinceOf(ValueRange range) const {
+  const auto found = ranges_.find(range);
+  return found == ranges_.end() ? 0 : found->second.sinceMs;
+}
+
+void Tally::SetSince(ValueRange range, std::int64_t sinceMs) { ranges_[range].sinceMs = sinceMs; }
+
 void Tally::Reset(ValueRange range) {
   if (latest_ == range) latestTally_ = nullptr;
   ranges_.erase(range);

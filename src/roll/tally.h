@@ -25,14 +25,23 @@ struct ValueRange {
 
 using ValueCount = std::pair<std::int32_t, std::uint64_t>;
 
-// Every value placed on the grid this session, counted per range. Only the
-// values that came up are stored, so memory follows the number of values
-// drawn, never the width of a range.
+// Every value placed on the grid, counted per range: this session's, and
+// those kept from earlier ones. Only the values that came up are stored, so
+// memory follows the number of values drawn, never the width of a range.
 class Tally {
  public:
   void Add(ValueRange range, std::int32_t value);
+  // Counts kept from an earlier session; the latest range stays as it is.
+  void Merge(ValueRange range, std::int32_t value, std::uint64_t count);
   // Forgets one range's values; the others keep theirs.
   void Reset(ValueRange range);
+  // Makes `range` the latest, as after a run of it.
+  void SetLatest(ValueRange range);
+
+  // When the range began to be counted (milliseconds since the epoch), or
+  // 0 when not known yet; the first value after a reset begins it anew.
+  [[nodiscard]] std::int64_t SinceOf(ValueRange range) const;
+  void SetSince(ValueRange range, std::int64_t sinceMs);
 
   // The range of the value counted last, which stays the latest through a
   // Reset.
@@ -49,6 +58,7 @@ class Tally {
   struct RangeTally {
     Counts counts;
     std::uint64_t total = 0;
+    std::int64_t sinceMs = 0;
   };
   std::map<ValueRange, RangeTally> ranges_;
   std::optional<ValueRange> latest_;

@@ -19,6 +19,15 @@ void QtServices::MsgBox(std::string_view prompt, MsgStyle style, std::string_vie
   box.exec();
 }
 
+bool QtServices::AskYesNo(std::string_view prompt, std::string_view title) {
+  QWidget* over = QApplication::activeWindow() != nullptr ? QApplication::activeWindow() : parent_.data();
+  QMessageBox box(QMessageBox::Question, QString::fromUtf8(title), QString::fromUtf8(prompt),
+                  QMessageBox::Yes | QMessageBox::No, over);
+  box.setDefaultButton(QMessageBox::No);
+  box.setTextFormat(Qt::PlainText);
+  return box.exec() == QMessageBox::Yes;
+}
+
 void QtServices::Beep() {
   // The first bell connects to the sound server, which can take a moment;
   // the refused key is discarded at once and the bell follows.

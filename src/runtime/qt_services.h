@@ -16,10 +16,12 @@ class QtServices final : public Services {
  public:
   QtServices();
 
-  // Message boxes are centred on and modal to this window.
+  // Message boxes are centred on and modal to this window; a question
+  // stands over the window that asks it.
   void SetParentWindow(QWidget* window) { parent_ = window; }
 
   void MsgBox(std::string_view prompt, MsgStyle style, std::string_view title) override;
+  bool AskYesNo(std::string_view prompt, std::string_view title) override;
   void Beep() override;
   void Randomize() override;
   RandomGenerator& Random() override { return random_; }

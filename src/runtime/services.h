@@ -25,6 +25,8 @@ class Services {
 
   // Modal; returns when the user has dismissed the box.
   virtual void MsgBox(std::string_view prompt, MsgStyle style, std::string_view title) = 0;
+  // Modal, with Yes and No, No the default; true for Yes.
+  virtual bool AskYesNo(std::string_view prompt, std::string_view title) = 0;
   virtual void Beep() = 0;
 
   // Mixes the system timer into the generator before a draw.

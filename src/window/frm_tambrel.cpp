@@ -15,7 +15,6 @@
 #include "window/announcer.h"
 #include "window/command_button.h"
 #include "window/die_sizes.h"
-#include "window/frm_distribution.h"
 #include "window/key_filter.h"
 #include "window/layout_table.h"
 #include "window/result_menu.h"
@@ -73,12 +72,12 @@ void FitCaption(QLabel& label) {
 
 }  // namespace
 
-frmTambrel::frmTambrel(Services& services, QWidget* parent)
+frmTambrel::frmTambrel(Services& services, Tally* tally, QWidget* parent)
     : QWidget(parent),
       services_(services),
       lblNum_(TemplateLabel()),
       grid_(fields_, lblNum_),
-      run_(fields_, grid_, *this, services_, &tally_) {
+      run_(fields_, grid_, *this, services_, tally) {
   setObjectName(QStringLiteral("frmTambrel"));
   setWindowTitle(QStringLiteral("Template"));
   QFont windowFont(QStringLiteral("Arial"));
@@ -89,15 +88,12 @@ frmTambrel::frmTambrel(Services& services, QWidget* parent)
   BuildControls();
   announcer_ = std::make_unique<Announcer>(this);
   resultMenu_ = new ResultMenu(*this, lblNum_, *announcer_);
-  connect(resultMenu_, &ResultMenu::distributionRequested, this, &frmTambrel::ShowDistribution);
+  connect(resultMenu_, &ResultMenu::distributionRequested, this, &frmTambrel::distributionRequested);
+  connect(resultMenu_, &ResultMenu::historyRequested, this, &frmTambrel::historyRequested);
   Form_Load();
 }
 
-frmTambrel::~frmTambrel() {
-  // It counts on the tally, which goes before the window's children do.
-  delete distribution_;
-  lblNum_.SetObserver(nullptr);
-}
+frmTambrel::~frmTambrel() { lblNum_.SetObserver(nullptr); }
 
 void frmTambrel::BuildControls() {
   // Created first, so it lies beneath every control.
@@ -320,16 +316,13 @@ void frmTambrel::cmdGenerate_Click() {
   const ShownRows rows = RowsOfShownValues(lblNum_);
   resultMenu_->GridChanged(!rows.empty());
   announcer_->RunEnded(lblNum_, rows);
-  if (distribution_) distribution_->TallyChanged();
+  Q_EMIT runEnded();
 }
 
-frmDistribution* frmTambrel::Distribution() const { return distribution_.data(); }
-
-void frmTambrel::ShowDistribution() {
-  if (!distribution_) distribution_ = new frmDistribution(tally_, this);
-  distribution_->show();
-  distribution_->raise();
-  distribution_->activateWindow();
+void frmTambrel::RollAgain(std::int16_t sides, std::int32_t times) {
+  txtNum_->setText(QString::number(sides));
+  txtRolled_->setText(QString::number(times));
+  cmdGenerate_Click();
 }
 
 void frmTambrel::cmdClear_Click() {

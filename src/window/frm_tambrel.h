@@ -20,27 +20,32 @@ class QPushButton;
 namespace tambrel {
 
 class Announcer;
-class frmDistribution;
 struct ControlLayout;
 class ResultGridView;
 class ResultMenu;
 class UpDown;
 
-// The program's one window: the controls of the layout table, the result
+// The program's main window: the controls of the layout table, the result
 // grid below the separator line, and the fields the roll engine keeps
 // between events. Handlers are named for the control and event they serve.
+// The windows beyond it are asked for through its signals; it neither
+// builds nor knows them.
 class frmTambrel final : public QWidget, public FormFields {
   Q_OBJECT
 
  public:
-  explicit frmTambrel(Services& services, QWidget* parent = nullptr);
+  // Every value a run places is counted in `tally`, when there is one.
+  explicit frmTambrel(Services& services, Tally* tally = nullptr, QWidget* parent = nullptr);
   ~frmTambrel() override;
 
   [[nodiscard]] const GridFields& Fields() const { return fields_; }
   [[nodiscard]] const LabelArray& lblNum() const { return lblNum_; }
-  [[nodiscard]] const Tally& Counted() const { return tally_; }
-  // The Distribution window, once it has been opened.
-  [[nodiscard]] frmDistribution* Distribution() const;
+  // What the latest run placed.
+  [[nodiscard]] const PlacedRun& LastRun() const { return run_.LastRun(); }
+
+  // Takes a number of sides and a count into the two boxes and generates,
+  // as a click on "Generate Number" does.
+  void RollAgain(std::int16_t sides, std::int32_t times);
 
   // FormFields
   [[nodiscard]] std::string NumberText() const override;
@@ -49,6 +54,13 @@ class frmTambrel final : public QWidget, public FormFields {
   [[nodiscard]] std::string TimesText() const override;
   void FocusTimes() override;
   [[nodiscard]] std::string Caption() const override;
+
+ Q_SIGNALS:
+  void distributionRequested();
+  void historyRequested();
+  // After every run, once its messages are closed; LastRun() tells what it
+  // placed.
+  void runEnded();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -74,13 +86,11 @@ class frmTambrel final : public QWidget, public FormFields {
   void cmdSum_Click();
   void cmdAvg_Click();
   void cmdExit_Click();
-  void ShowDistribution();
 
   Services& services_;
   GridFields fields_;
   LabelArray lblNum_;
   ResultGrid grid_;
-  Tally tally_;
   RollRun run_;
 
   QLabel* lblRanNum_ = nullptr;
@@ -90,8 +100,6 @@ class frmTambrel final : public QWidget, public FormFields {
   UpDown* UpDown1_ = nullptr;
   ResultGridView* resultView_ = nullptr;
   ResultMenu* resultMenu_ = nullptr;
-  // Built when first asked for, so that it costs nothing at start-up.
-  QPointer<frmDistribution> distribution_;
   std::unique_ptr<Announcer> announcer_;
 
   // The outer size last written by the size rules, until the platform

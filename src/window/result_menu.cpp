@@ -17,7 +17,8 @@ ResultMenu::ResultMenu(QWidget& window, const LabelArray& labels, Announcer& ann
       labels_(labels),
       announcer_(announcer),
       copyValues_(new QAction(QStringLiteral("Copy Values"), &window)),
-      showDistribution_(new QAction(QStringLiteral("Show Distribution"), &window)) {
+      showDistribution_(new QAction(QStringLiteral("Show Distribution"), &window)),
+      showHistory_(new QAction(QStringLiteral("Show History"), &window)) {
   copyValues_->setObjectName(QStringLiteral("actCopyValues"));
   copyValues_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
   copyValues_->setShortcutContext(Qt::WindowShortcut);
@@ -30,6 +31,12 @@ ResultMenu::ResultMenu(QWidget& window, const LabelArray& labels, Announcer& ann
   showDistribution_->setShortcutContext(Qt::WindowShortcut);
   connect(showDistribution_, &QAction::triggered, this, &ResultMenu::distributionRequested);
   window.addAction(showDistribution_);
+
+  showHistory_->setObjectName(QStringLiteral("actShowHistory"));
+  showHistory_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H));
+  showHistory_->setShortcutContext(Qt::WindowShortcut);
+  connect(showHistory_, &QAction::triggered, this, &ResultMenu::historyRequested);
+  window.addAction(showHistory_);
 }
 
 void ResultMenu::GridChanged(bool hasValues) { copyValues_->setEnabled(hasValues); }
@@ -38,6 +45,7 @@ void ResultMenu::Popup(const QPoint& globalPos) {
   QMenu menu(&window_);
   menu.addAction(copyValues_);
   menu.addAction(showDistribution_);
+  menu.addAction(showHistory_);
   menu.exec(globalPos);
 }
 

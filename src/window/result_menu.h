@@ -13,7 +13,7 @@ namespace tambrel {
 class Announcer;
 
 // What the result area offers beyond the grid itself (copying the values
-// shown, and the Distribution window): its context menu, and
+// shown, the Distribution and History windows): its context menu, and
 // the window-wide shortcuts of the menu's items. The shortcuts belong to the
 // window, so they work wherever the focus is, and as shortcuts they are
 // taken before a box sees the key.
@@ -31,6 +31,7 @@ class ResultMenu final : public QObject {
 
  Q_SIGNALS:
   void distributionRequested();
+  void historyRequested();
 
  private:
   void CopyValues();
@@ -40,6 +41,7 @@ class ResultMenu final : public QObject {
   Announcer& announcer_;
   QAction* copyValues_;
   QAction* showDistribution_;
+  QAction* showHistory_;
 };
 
 }  // namespace tambrel

@@ -24,6 +24,10 @@ class RecordingServices final : public Services {
   void MsgBox(std::string_view prompt, MsgStyle style, std::string_view title) override {
     messages.push_back({std::string(prompt), style, std::string(title)});
   }
+  bool AskYesNo(std::string_view prompt, std::string_view title) override {
+    questions.push_back({std::string(prompt), MsgStyle::OkOnly, std::string(title)});
+    return answer_yes;
+  }
   void Beep() override { ++beeps; }
   // A timer that never moves: the draws must still vary.
   void Randomize() override {
@@ -33,6 +37,8 @@ class RecordingServices final : public Services {
   RandomGenerator& Random() override { return random_; }
 
   std::vector<Message> messages;
+  std::vector<Message> questions;
+  bool answer_yes = false;
   int beeps = 0;
   int randomizes = 0;
 

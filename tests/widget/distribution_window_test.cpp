@@ -7,7 +7,7 @@
 #include <string>
 
 #include "support/window_fixture.h"
-#include "window/frm_distribution.h"
+#include "window/distribution/frm_distribution.h"
 
 namespace tambrel {
 namespace {

@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "window/frm_distribution.h"
+#include "window/distribution/frm_distribution.h"
 #include "window/shown_values.h"
 #include "x11_harness.h"
 

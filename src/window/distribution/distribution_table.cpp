@@ -1,4 +1,4 @@
-#include "window/distribution_table.h"
+#include "window/distribution/distribution_table.h"
 
 #include <QStringList>
 #include <array>

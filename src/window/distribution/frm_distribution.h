@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "roll/distribution.h"
-#include "roll/tally.h"
+#include "roll/history.h"
 
 class QAction;
 class QLabel;
@@ -16,15 +16,16 @@ namespace tambrel {
 class DistributionChart;
 class DistributionTable;
 
-// "Tambrel Distribution": the session's tally of the latest run's range as
-// a heading, a bar chart, a summary, a verdict on fairness and a table.
+// "Tambrel Distribution": the tally of the latest run's range, kept across
+// sessions, as a heading, a bar chart, a summary, a verdict on fairness and
+// a table.
 // It shows what the tally holds when it is shown and after TallyChanged,
 // never value by value.
 class frmDistribution final : public QWidget {
   Q_OBJECT
 
  public:
-  frmDistribution(Tally& tally, QWidget* parent = nullptr);
+  explicit frmDistribution(History& history, QWidget* parent = nullptr);
 
   // After a run has ended; refreshes at once if shown, else when next shown.
   void TallyChanged();
@@ -40,7 +41,7 @@ class frmDistribution final : public QWidget {
   void cmdCopyChart_Click();
   void CopyTable();
 
-  Tally& tally_;
+  History& history_;
   std::optional<Distribution> shown_;
   bool stale_ = true;
 

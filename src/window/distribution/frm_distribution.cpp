@@ -1,33 +1,39 @@
-#include "window/frm_distribution.h"
+#include "window/distribution/frm_distribution.h"
 
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLocale>
 #include <QLabel>
 #include <QPushButton>
 #include <QStringList>
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "window/distribution_chart.h"
-#include "window/distribution_table.h"
+#include "roll/history_text.h"
+#include "window/distribution/distribution_chart.h"
+#include "window/distribution/distribution_table.h"
 
 namespace tambrel {
 namespace {
 
 QString Values(std::uint64_t count) {
-  return count == 1 ? QStringLiteral("1 value") : QStringLiteral("%1 values").arg(count);
+  if (count == 1) return QStringLiteral("1 value");
+  return QLocale(QLocale::English).toString(static_cast<qulonglong>(count)) + QStringLiteral(" values");
 }
 
 QString RangeText(ValueRange range) {
   return QStringLiteral("from %1 to %2").arg(range.lowest).arg(range.highest);
 }
 
-QString Heading(const Distribution& shown) {
+// The tally outlives a session, so the heading says since when it counts.
+QString Heading(const Distribution& shown, std::int64_t sinceMs) {
   if (shown.total == 0) return QStringLiteral("No values %1 yet").arg(RangeText(shown.range));
-  return Values(shown.total) + QLatin1Char(' ') + RangeText(shown.range);
+  QString heading = Values(shown.total) + QLatin1Char(' ') + RangeText(shown.range);
+  if (sinceMs != 0) heading += QStringLiteral(" since ") + QString::fromStdString(DayAndMinute(sinceMs));
+  return heading;
 }
 
 // "4 (25 times)", "1, 6 (15 times each)", "7, 9, 12 and 30 more (never drawn)".
@@ -89,9 +95,9 @@ QLabel* TextLine(const char* name, QWidget* parent) {
 
 }  // namespace
 
-frmDistribution::frmDistribution(Tally& tally, QWidget* parent)
+frmDistribution::frmDistribution(History& history, QWidget* parent)
     : QWidget(parent, Qt::Window),
-      tally_(tally),
+      history_(history),
       lblHeading_(TextLine("lblHeading", this)),
       chart_(new DistributionChart(this)),
       lblSummary_(TextLine("lblSummary", this)),
@@ -163,7 +169,8 @@ void frmDistribution::showEvent(QShowEvent* event) {
 
 void frmDistribution::Refresh() {
   stale_ = false;
-  const std::optional<ValueRange> range = tally_.Latest();
+  const Tally& tally = history_.Counted();
+  const std::optional<ValueRange> range = tally.Latest();
   if (!range) {
     shown_.reset();
     lblHeading_->setText(QStringLiteral("No values drawn yet"));
@@ -172,8 +179,8 @@ void frmDistribution::Refresh() {
     cmdReset_->setEnabled(false);
     return;
   }
-  shown_ = Describe(tally_, *range);
-  lblHeading_->setText(Heading(*shown_));
+  shown_ = Describe(tally, *range);
+  lblHeading_->setText(Heading(*shown_, tally.SinceOf(*range)));
   lblSummary_->setText(Summary(*shown_));
   lblSummary_->setVisible(!lblSummary_->text().isEmpty());
   lblVerdict_->setText(VerdictText(*shown_));
@@ -184,7 +191,7 @@ void frmDistribution::Refresh() {
 
 void frmDistribution::cmdReset_Click() {
   if (!shown_) return;
-  tally_.Reset(shown_->range);
+  history_.ResetRange(shown_->range);
   Refresh();
 }
 

@@ -1,4 +1,4 @@
-#include "window/distribution_chart.h"
+#include "window/distribution/distribution_chart.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "window/distribution_table.h"
+#include "window/distribution/distribution_table.h"
 
 namespace tambrel {
 namespace {

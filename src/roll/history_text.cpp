@@ -1,0 +1,107 @@
+#include "roll/history_text.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "roll/history.h"
+
+namespace tambrel {
+namespace {
+
+// Month names are the program's own words, whatever the desktop's locale.
+constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+std::tm LocalTime(std::int64_t ms) {
+  // Whole seconds, rounded down also before the epoch.
+  const std::time_t seconds = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  return local;
+}
+
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+  std::array<char, 64> buffer{};
+  const int length = std::snprintf(buffer.data(), buffer.size(), format, args...);
+  return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+std::string Day(const std::tm& time) {
+  return Format("%d %s %d", time.tm_mday, kMonths.at(static_cast<std::size_t>(time.tm_mon)),
+                time.tm_year + 1900);
+}
+
+std::string Clock(const std::tm& time) {
+  return Format("%02d:%02d:%02d", time.tm_hour, time.tm_min, time.tm_sec);
+}
+
+std::string Joined(const std::vector<std::int16_t>& values, std::size_t count, const char* separator) {
+  std::string text;
+  for (std::size_t i = 0; i < count && i < values.size(); ++i) {
+    if (i > 0) text += separator;
+    text += std::to_string(values[i]);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string TimeCell(std::int64_t ms, std::int64_t nowMs) {
+  const std::tm then = LocalTime(ms);
+  const std::tm now = LocalTime(nowMs);
+  const bool today = then.tm_year == now.tm_year && then.tm_yday == now.tm_yday;
+  return today ? Clock(then) : Day(then) + ' ' + Clock(then);
+}
+
+std::string DayAndMinute(std::int64_t ms) {
+  const std::tm time = LocalTime(ms);
+  return Day(time) + Format(" %02d:%02d", time.tm_hour, time.tm_min);
+}
+
+std::string IsoTime(std::int64_t ms) {
+  const std::tm time = LocalTime(ms);
+  const long offset = time.tm_gmtoff / 60;
+  return Format("%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld", time.tm_year + 1900, time.tm_mon + 1,
+                time.tm_mday, time.tm_hour, time.tm_min, time.tm_sec, offset < 0 ? '-' : '+',
+                std::labs(offset) / 60, std::labs(offset) % 60);
+}
+
+std::string AverageCell(const StoredRun& run) {
+  if (run.valueCount <= 0) return {};
+  return Format("%.2f", static_cast<double>(run.sum) / run.valueCount);
+}
+
+std::string ResultsCell(const StoredRun& run) {
+  std::string text = Joined(run.values, kResultsShown, ", ");
+  const auto shown = std::min<std::size_t>(run.values.size(), kResultsShown);
+  const auto more = static_cast<std::int64_t>(run.valueCount) - static_cast<std::int64_t>(shown);
+  if (more > 0) text += ", and " + std::to_string(more) + " more";
+  return text;
+}
+
+std::string CopyText(const std::vector<StoredRun>& runs) {
+  std::string text = "Time\tSides\tValues\tSum\tAverage\tResults\n";
+  for (const StoredRun& run : runs) {
+    const std::tm time = LocalTime(run.endedAtMs);
+    text += Format("%04d-%02d-%02d ", time.tm_year + 1900, time.tm_mon + 1, time.tm_mday) +
+            Clock(time) + '\t' + std::to_string(run.sides) + '\t' + std::to_string(run.valueCount) +
+            '\t' + std::to_string(run.sum) + '\t' + AverageCell(run) + '\t' +
+            Joined(run.values, run.values.size(), ", ") + '\n';
+  }
+  return text;
+}
+
+std::string CsvHeader() { return "Time,Sides,Values,Sum,Average,Results\r\n"; }
+
+std::string CsvRow(const StoredRun& run) {
+  // No field holds a comma, a quote or a line break, so none is quoted.
+  return IsoTime(run.endedAtMs) + ',' + std::to_string(run.sides) + ',' +
+         std::to_string(run.valueCount) + ',' + std::to_string(run.sum) + ',' + AverageCell(run) +
+         ',' + Joined(run.values, run.values.size(), " ") + "\r\n";
+}
+
+}  // namespace tambrel

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+
+#include "roll/history.h"
+#include "runtime/services.h"
+
+class QLabel;
+class QPushButton;
+class QTableView;
+
+namespace tambrel {
+
+class HistoryTable;
+
+// "Tambrel History": every kept run, newest first, with Roll Again (the
+// button, Enter or a double-click), Ctrl+C for the selected runs, Save As
+// for the whole history as CSV, and Clear History.
+class frmHistory final : public QWidget {
+  Q_OBJECT
+
+ public:
+  frmHistory(History& history, Services& services, QWidget* parent = nullptr);
+
+  // After a run, or anything else that changed the history; read again at
+  // once if shown, else when next shown.
+  void HistoryChanged();
+
+  // Writes the whole history to `path` as CSV, whole or not at all; returns
+  // why it failed, or nothing.
+  [[nodiscard]] QString SaveTo(const QString& path);
+
+ Q_SIGNALS:
+  void rollAgainRequested(std::int16_t sides, std::int32_t times);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void Refresh();
+  void cmdRollAgain_Click();
+  void cmdSaveAs_Click();
+  void cmdClear_Click();
+  void CopySelected();
+
+  History& history_;
+  Services& services_;
+  bool stale_ = true;
+
+  QLabel* lblProblem_;
+  HistoryTable* table_;
+  QTableView* tblRuns_;
+  QPushButton* cmdRollAgain_;
+  QPushButton* cmdSaveAs_;
+  QPushButton* cmdClear_;
+};
+
+}  // namespace tambrel
