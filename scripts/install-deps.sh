@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   clang libclang-rt-14-dev
-  qt6-base-dev libgl-dev libboost-math-dev
+  qt6-base-dev libgl-dev libboost-math-dev libsqlitecpp-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
   xvfb xauth openbox x11-utils xdotool wmctrl
