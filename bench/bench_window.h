@@ -7,6 +7,9 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <memory>
+
+#include "app/session.h"
 #include "runtime/qt_services.h"
 #include "window/frm_tambrel.h"
 
@@ -26,9 +29,11 @@ class BenchServices final : public Services {
   QtServices real_;
 };
 
-// The real window, maximised on a 3840 x 2160 screen.
+// The real window, maximised on a 3840 x 2160 screen: the whole program,
+// keeping its history where `opener` says (in memory when it is empty).
 struct MaximisedWindow {
-  MaximisedWindow() {
+  explicit MaximisedWindow(History::Opener opener = {})
+      : session(services, std::move(opener)), window(*session.Window()) {
     window.showMaximized();
     static_cast<void>(QTest::qWaitForWindowExposed(&window));
     SetSides(6);
@@ -42,7 +47,8 @@ struct MaximisedWindow {
     window.findChild<QPushButton*>(QString::fromLatin1(name))->click();
   }
   BenchServices services;
-  frmTambrel window{services};
+  TambrelSession session;
+  frmTambrel& window;
 };
 
 // From the click on "Generate Number" to the end of the paints that follow

@@ -15,7 +15,7 @@ constexpr int kFullGrid = 10944;
 
 void OpenDistribution(MaximisedWindow& maximised) {
   maximised.window.findChild<QAction*>(QStringLiteral("actShowDistribution"))->trigger();
-  static_cast<void>(QTest::qWaitForWindowExposed(maximised.window.Distribution()));
+  static_cast<void>(QTest::qWaitForWindowExposed(maximised.session.Distribution()));
   // Back to the main window, as a user would be when clicking there.
   QApplication::setActiveWindow(&maximised.window);
   QApplication::processEvents();
@@ -46,13 +46,14 @@ void BM_DistributionUpdate(benchmark::State& state) {
   const ValueRange range = RangeOfSides(static_cast<std::int16_t>(state.range(0)));
   BenchServices services;
   Tally tally;
+  History history(tally, {}, [] { return std::int64_t{0}; });
   const auto countAGrid = [&] {
     for (int i = 0; i < kFullGrid; ++i) {
       tally.Add(range, services.Random().Between(range.lowest, range.highest));
     }
   };
   for (int run = 0; run < 10; ++run) countAGrid();
-  frmDistribution shown(tally);
+  frmDistribution shown(history);
   shown.show();
   static_cast<void>(QTest::qWaitForWindowExposed(&shown));
   for (auto _ : state) {

@@ -27,6 +27,7 @@ namespace {
 class ProbeServices final : public tambrel::Services {
  public:
   void MsgBox(std::string_view, tambrel::MsgStyle, std::string_view) override {}
+  bool AskYesNo(std::string_view, std::string_view) override { return false; }
   void Beep() override {}
   void Randomize() override { real_.Randomize(); }
   tambrel::RandomGenerator& Random() override { return real_.Random(); }

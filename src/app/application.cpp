@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/session.h"
 #include "runtime/qt_services.h"
+#include "runtime/sqlite_history_store.h"
 #include "window/frm_tambrel.h"
 
 namespace tambrel {
@@ -43,6 +46,27 @@ void CenterOnScreen(QWidget& window) {
   window.move(area.topLeft());
 }
 
+// The history file is opened once the window is on the screen, so that
+// the first paint never waits for the disk.
+class OpenAfterFirstPaint final : public QObject {
+ public:
+  OpenAfterFirstPaint(QWidget& window, History& history) : QObject(&window), history_(history) {
+    window.installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      watched->removeEventFilter(this);
+      QTimer::singleShot(0, this, [this] { history_.Open(); });
+    }
+    return false;
+  }
+
+ private:
+  History& history_;
+};
+
 }  // namespace
 
 int RunTambrel(char* programName, ShownHook onShown) {
@@ -65,12 +89,14 @@ int RunTambrel(char* programName, ShownHook onShown) {
   QGuiApplication::setDesktopFileName(QStringLiteral("org.tambrel.Tambrel"));
 
   QtServices services;
+  TambrelSession session(services, HistoryFileOpener(DefaultHistoryPath()));
   // The window is the start-up object; it deletes itself when unloaded, and
   // the guarded pointer then reads as nothing.
-  QPointer<frmTambrel> window = new frmTambrel(services);
+  QPointer<frmTambrel> window = session.Window();
   window->setAttribute(Qt::WA_DeleteOnClose);
   services.SetParentWindow(window);
   CenterOnScreen(*window);
+  new OpenAfterFirstPaint(*window, session.Record());
   window->show();
   if (onShown != nullptr) onShown(*window);
   return QApplication::exec();

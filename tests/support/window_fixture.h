@@ -7,6 +7,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "app/session.h"
 #include "support/recording_services.h"
 #include "window/frm_tambrel.h"
 
@@ -46,7 +47,9 @@ class WindowTest : public ::testing::Test {
   int Shown() const { return window_.Fields().intNextLabel - 1; }
 
   RecordingServices services_;
-  frmTambrel window_{services_};
+  // The whole program, with its history kept in memory.
+  TambrelSession session_{services_, History::Opener{}};
+  frmTambrel& window_ = *session_.Window();
 };
 
 }  // namespace tambrel::testing

@@ -53,7 +53,7 @@ TEST_F(DistributionWindowTest, TableCountsEveryValueTheRunsPlacedUntilReset) {
   // takes the key nor rings.
   Number()->setFocus();
   QTest::keyClick(Number(), Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
-  frmDistribution* shown = window_.Distribution();
+  frmDistribution* shown = session_.Distribution();
   ASSERT_NE(shown, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
   EXPECT_EQ(shown->windowTitle(), QStringLiteral("Tambrel Distribution"));

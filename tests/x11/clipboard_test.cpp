@@ -136,7 +136,7 @@ TEST_F(ClipboardTest, MenuOpensTheDistributionWhoseChartCopiesAsAnImage) {
     QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(show).center());
   });
   EXPECT_EQ(items, (QStringList{QStringLiteral("Copy Values"), QStringLiteral("Show Distribution")}));
-  QWidget* shown = window_->Distribution();
+  QWidget* shown = session_->Distribution();
   ASSERT_NE(shown, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
 

@@ -15,6 +15,7 @@
 #include <ostream>
 #include <vector>
 
+#include "app/session.h"
 #include "runtime/services.h"
 #include "support/recording_services.h"
 #include "window/frm_tambrel.h"
@@ -136,11 +137,14 @@ class ManagedWindowTest : public ::testing::Test {
   static constexpr int kMinOuterHeightPx = 267;   // 4000 twips, rounded up
 
   void SetUp() override {
-    window_ = std::make_unique<frmTambrel>(services_);
-    recorder_ = std::make_unique<ResizeRecorder>(window_.get());
+    // The whole program but the history file, so that the main window's
+    // menu items open their windows.
+    session_ = std::make_unique<TambrelSession>(services_, History::Opener{});
+    window_ = session_->Window();
+    recorder_ = std::make_unique<ResizeRecorder>(window_);
     BeforeShow();
     window_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get(), kWmTimeoutMs));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_, kWmTimeoutMs));
     id_ = window_->winId();
     ASSERT_TRUE(QTest::qWaitFor([this] { return Server().Framed() && window_->frameGeometry().height() > window_->height(); },
                                 kWmTimeoutMs))
@@ -152,7 +156,8 @@ class ManagedWindowTest : public ::testing::Test {
 
   void TearDown() override {
     recorder_.reset();
-    window_.reset();
+    window_ = nullptr;
+    session_.reset();
   }
 
   // The server's view; a failed query reads as an unframed, empty window so
@@ -214,7 +219,8 @@ class ManagedWindowTest : public ::testing::Test {
   }
 
   RecordingServices services_;
-  std::unique_ptr<frmTambrel> window_;
+  std::unique_ptr<TambrelSession> session_;
+  frmTambrel* window_ = nullptr;
   std::unique_ptr<ResizeRecorder> recorder_;
   WId id_ = 0;
 };

@@ -124,6 +124,11 @@ frmDistribution::frmDistribution(History& history, QWidget* parent)
   tblCounts_->setSelectionBehavior(QAbstractItemView::SelectRows);
   tblCounts_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tblCounts_->setTabKeyNavigation(false);
+  // Room for a d6's six rows whole at the window's first size.
+  constexpr int kRowsShown = 6;
+  tblCounts_->setMinimumHeight(tblCounts_->horizontalHeader()->sizeHint().height() +
+                               kRowsShown * tblCounts_->verticalHeader()->defaultSectionSize() +
+                               2 * tblCounts_->frameWidth());
   cmdReset_->setObjectName(QStringLiteral("cmdReset"));
   cmdCopyChart_->setObjectName(QStringLiteral("cmdCopyChart"));
   connect(cmdReset_, &QPushButton::clicked, this, &frmDistribution::cmdReset_Click);

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,6 +17,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "roll/history_text.h"
@@ -60,6 +62,16 @@ frmHistory::frmHistory(History& history, Services& services, QWidget* parent)
   // Every row one line high, so that the view needs no text measured to
   // lay out ten thousand rows.
   tblRuns_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  // Widths from the font, never from the rows, which would all be read.
+  const QFontMetrics metrics(tblRuns_->font());
+  const int pad = 2 * metrics.horizontalAdvance(QLatin1Char('0'));
+  const int number = metrics.horizontalAdvance(QStringLiteral("Average")) + pad;
+  const int widths[] = {metrics.horizontalAdvance(QStringLiteral("30 Dec 2026 00:00:00")) + pad,
+                        number, number, metrics.horizontalAdvance(QStringLiteral("-1000000")) + pad,
+                        number};
+  for (int column = 0; column < static_cast<int>(std::size(widths)); ++column) {
+    tblRuns_->horizontalHeader()->resizeSection(column, widths[column]);
+  }
   tblRuns_->horizontalHeader()->setStretchLastSection(true);
   tblRuns_->setWordWrap(false);
   tblRuns_->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -1,0 +1,200 @@
+#include "roll/history.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "roll/history_text.h"
+#include "runtime/memory_history_store.h"
+#include "support/case_names.h"
+
+namespace tambrel {
+namespace {
+
+std::vector<std::int16_t> Values(int count, std::int16_t first = 1) {
+  std::vector<std::int16_t> values(static_cast<std::size_t>(count));
+  std::iota(values.begin(), values.end(), first);
+  return values;
+}
+
+// A store that keeps in memory until told to fail, as a full disk would.
+class FailingStore final : public HistoryStore {
+ public:
+  std::optional<std::int64_t> Record(const StoredRun& run, const StoredRange& range,
+                                     const HistoryLimits& limits) override {
+    if (failing) return std::nullopt;
+    return kept_->Record(run, range, limits);
+  }
+  std::int64_t RunCount() override { return kept_->RunCount(); }
+  std::vector<StoredRun> Runs(std::int64_t offset, std::int64_t count, std::size_t head) override {
+    return kept_->Runs(offset, count, head);
+  }
+  std::vector<StoredRun> RunsById(const std::vector<std::int64_t>& ids) override {
+    return kept_->RunsById(ids);
+  }
+  bool ForEachRun(const std::function<void(const StoredRun&)>& visit) override {
+    return kept_->ForEachRun(visit);
+  }
+  bool ClearRuns() override { return !failing && kept_->ClearRuns(); }
+  std::vector<StoredRange> Ranges() override { return kept_->Ranges(); }
+  std::vector<StoredCount> Counts() override { return kept_->Counts(); }
+  bool ResetRange(const StoredRange& range) override { return !failing && kept_->ResetRange(range); }
+  std::string Problem() const override { return failing ? "the disk is full" : ""; }
+
+  bool failing = false;
+
+ private:
+  std::unique_ptr<HistoryStore> kept_ = MakeMemoryHistoryStore();
+};
+
+class HistoryTest : public ::testing::Test {
+ protected:
+  History::Opener Memory() {
+    return [](std::string&) { return MakeMemoryHistoryStore(); };
+  }
+  Tally tally_;
+  std::int64_t now_ = 1'765'000'000'000;
+  History history_{tally_, Memory(), [this] { return now_++; }};
+};
+
+TEST_F(HistoryTest, RowsAreTheRunsThatPlacedValuesNewestFirst) {
+  history_.RunEnded({6, {4, 1, 6}});
+  history_.RunEnded({20, {}});  // a run that placed nothing is no row
+  history_.RunEnded({-4, {-3, 0}});
+  const std::vector<StoredRun> rows = history_.Runs(0, 10);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].sides, -4);
+  EXPECT_EQ(rows[0].sum, -3);
+  EXPECT_EQ(rows[1].sides, 6);
+  EXPECT_EQ(rows[1].valueCount, 3);
+  EXPECT_EQ(rows[1].values, (std::vector<std::int16_t>{4, 1, 6}));
+  EXPECT_GT(rows[0].endedAtMs, rows[1].endedAtMs);
+  // Each range counted since its first run.
+  EXPECT_EQ(tally_.SinceOf(RangeOfSides(6)), rows[1].endedAtMs);
+}
+
+struct LimitCase {
+  const char* name;
+  int runs;
+  int valuesPerRun;
+  std::int64_t kept;
+};
+
+class HistoryLimitTest : public HistoryTest, public ::testing::WithParamInterface<LimitCase> {};
+
+TEST_P(HistoryLimitTest, TheOldestRunsGoFirst) {
+  const LimitCase& limit = GetParam();
+  const std::vector<std::int16_t> values = Values(limit.valuesPerRun);
+  for (int run = 0; run < limit.runs; ++run) history_.RunEnded({static_cast<std::int16_t>(run % 30000 + 1), values});
+  ASSERT_EQ(history_.RunCount(), limit.kept);
+  EXPECT_EQ(history_.Runs(0, 1).front().sides, (limit.runs - 1) % 30000 + 1);
+  const std::int64_t oldest = limit.runs - limit.kept;
+  EXPECT_EQ(history_.Runs(limit.kept - 1, 1).front().sides, oldest % 30000 + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Limits, HistoryLimitTest,
+    ::testing::Values(LimitCase{"ten thousand runs", 10'003, 1, 10'000},
+                      LimitCase{"ten million values", 1'002, 10'000, 1'000}),
+    [](const auto& param) { return testing::WordsName(param.param.name); });
+
+struct TextCase {
+  const char* name;
+  const char* zone;  // POSIX TZ: "XXX-01:30" is an hour and a half ahead of UTC
+  StoredRun run;
+  std::string results;
+  std::string csv;
+  std::string copied;
+};
+
+class HistoryTextTest : public ::testing::TestWithParam<TextCase> {
+ protected:
+  void SetUp() override {
+    const char* zone = getenv("TZ");
+    saved_ = zone != nullptr ? std::optional<std::string>(zone) : std::nullopt;
+    setenv("TZ", GetParam().zone, 1);
+    tzset();
+  }
+  void TearDown() override {
+    if (saved_) {
+      setenv("TZ", saved_->c_str(), 1);
+    } else {
+      unsetenv("TZ");
+    }
+    tzset();
+  }
+  std::optional<std::string> saved_;
+};
+
+StoredRun Run(std::int16_t sides, std::vector<std::int16_t> values) {
+  StoredRun run;
+  run.endedAtMs = 1'796'738'525'250;  // 2026-12-08 14:02:05.250 UTC
+  run.sides = sides;
+  run.valueCount = static_cast<std::int32_t>(values.size());
+  run.sum = std::accumulate(values.begin(), values.end(), std::int64_t{0});
+  run.values = std::move(values);
+  return run;
+}
+
+TEST_P(HistoryTextTest, RowsCopyAndFileSayTheRun) {
+  const TextCase& text = GetParam();
+  StoredRun head = text.run;
+  if (head.values.size() > kResultsShown) head.values.resize(kResultsShown);
+  EXPECT_EQ(ResultsCell(head), text.results);
+  EXPECT_EQ(CsvRow(text.run), text.csv);
+  EXPECT_EQ(CopyText({text.run}), "Time\tSides\tValues\tSum\tAverage\tResults\n" + text.copied);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, HistoryTextTest,
+    ::testing::Values(
+        TextCase{"three values, utc", "UTC0", Run(6, {4, 1, 6}), "4, 1, 6",
+                 "2026-12-08T14:02:05+00:00,6,3,11,3.67,4 1 6\r\n",
+                 "2026-12-08 14:02:05\t6\t3\t11\t3.67\t4, 1, 6\n"},
+        TextCase{"negative sides, half hour ahead", "XXX-05:30", Run(-4, {-3, 1}), "-3, 1",
+                 "2026-12-08T19:32:05+05:30,-4,2,-2,-1.00,-3 1\r\n",
+                 "2026-12-08 19:32:05\t-4\t2\t-2\t-1.00\t-3, 1\n"},
+        TextCase{"twenty five values, behind utc", "XXX+05", Run(100, Values(25)),
+                 "1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, and 5 more",
+                 "2026-12-08T09:02:05-05:00,100,25,325,13.00,1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 "
+                 "18 19 20 21 22 23 24 25\r\n",
+                 "2026-12-08 09:02:05\t100\t25\t325\t13.00\t1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, "
+                 "14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25\n"}),
+    [](const auto& param) { return testing::WordsName(param.param.name); });
+
+TEST(HistoryTimeTest, TodayShowsTheClockAnEarlierDayTheDateToo) {
+  setenv("TZ", "UTC0", 1);
+  tzset();
+  const std::int64_t run = 1'796'738'525'250;  // 8 Dec 2026 14:02:05
+  EXPECT_EQ(TimeCell(run, run + 3'600'000), "14:02:05");
+  EXPECT_EQ(TimeCell(run, run + 86'400'000), "8 Dec 2026 14:02:05");
+  EXPECT_EQ(DayAndMinute(run), "8 Dec 2026 14:02");
+  unsetenv("TZ");
+  tzset();
+}
+
+TEST_F(HistoryTest, AStoreThatFailsIsToldOnceAndTheSessionGoesOnInMemory) {
+  auto* failing = new FailingStore;
+  std::vector<std::string> told;
+  History history(tally_, [failing](std::string&) { return std::unique_ptr<HistoryStore>(failing); },
+                  [this] { return now_++; });
+  history.OnProblem([&told](const std::string& problem) { told.push_back(problem); });
+  history.RunEnded({6, {1, 2}});
+  failing->failing = true;
+  history.RunEnded({6, {3}});
+  history.RunEnded({6, {4}});
+  EXPECT_EQ(told, std::vector<std::string>{"the disk is full"});
+  EXPECT_EQ(history.Problem(), "the disk is full");
+  // The run kept before the failure comes along; none is lost.
+  const std::vector<StoredRun> rows = history.Runs(0, 10);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].values, std::vector<std::int16_t>{4});
+  EXPECT_EQ(rows[2].values, (std::vector<std::int16_t>{1, 2}));
+}
+
+}  // namespace
+}  // namespace tambrel
