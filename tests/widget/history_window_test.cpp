@@ -1,0 +1,152 @@
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/session.h"
+#include "support/recording_services.h"
+#include "window/distribution/frm_distribution.h"
+#include "window/frm_tambrel.h"
+#include "window/history/frm_history.h"
+
+namespace tambrel {
+namespace {
+
+// The whole program on a real history file, which a test can close and
+// open again as a restart would.
+class HistoryWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Start(); }
+  void TearDown() override { session_.reset(); }
+
+  void Start() {
+    session_.reset();
+    session_ = std::make_unique<TambrelSession>(services_, HistoryFileOpener(path_.toStdString()));
+    Window().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Window()));
+  }
+
+  frmTambrel& Window() { return *session_->Window(); }
+  template <typename T>
+  T* In(QWidget& window, const char* name) {
+    T* found = window.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+
+  void Roll(const char* sides, const char* times) {
+    In<QLineEdit>(Window(), "txtNum")->setText(QString::fromLatin1(sides));
+    In<QLineEdit>(Window(), "txtRolled")->setText(QString::fromLatin1(times));
+    QTest::mouseClick(In<QPushButton>(Window(), "cmdGenerate"), Qt::LeftButton);
+  }
+
+  frmHistory& Opened() {
+    QTest::keyClick(&Window(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+    frmHistory* shown = session_->HistoryWindow();
+    EXPECT_NE(shown, nullptr);
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(shown));
+    return *shown;
+  }
+
+  // A row of the table as it reads, cell by cell.
+  QStringList Row(frmHistory& shown, int row) {
+    const QAbstractItemModel* model = In<QTableView>(shown, "tblRuns")->model();
+    QStringList cells;
+    for (int column = 0; column < model->columnCount(); ++column) {
+      cells.append(model->index(row, column).data().toString());
+    }
+    return cells;
+  }
+  int Rows(frmHistory& shown) { return In<QTableView>(shown, "tblRuns")->model()->rowCount(); }
+
+  // The grid's values as "Results" lists them.
+  QString OnGrid() {
+    QStringList values;
+    for (int i = 1; i < Window().Fields().intNextLabel; ++i) {
+      values.append(QString::fromStdString(Window().lblNum()[i].caption));
+    }
+    return values.join(QStringLiteral(", "));
+  }
+
+  QTemporaryDir folder_;
+  QString path_ = folder_.filePath(QStringLiteral("state/tambrel/history.sqlite3"));
+  testing::RecordingServices services_;
+  std::unique_ptr<TambrelSession> session_;
+};
+
+TEST_F(HistoryWindowTest, RunsAreRowsThatRollAgainCopyClearAndOutliveARestart) {
+  Roll("6", "3");
+  const QString first = OnGrid();
+  Roll("20", "2");
+  const QString second = OnGrid();
+  frmHistory* shown = &Opened();
+  EXPECT_EQ(shown->windowTitle(), QStringLiteral("Tambrel History"));
+  ASSERT_EQ(Rows(*shown), 2);
+  EXPECT_EQ(Row(*shown, 0).mid(1, 2), (QStringList{QStringLiteral("20"), QStringLiteral("2")}));
+  EXPECT_EQ(Row(*shown, 0).last(), second);
+  EXPECT_EQ(Row(*shown, 1).last(), first);
+
+  // Down to the d6 run, then Enter: the same run again, at the top, and the
+  // window stays open.
+  auto* table = In<QTableView>(*shown, "tblRuns");
+  EXPECT_TRUE(table->hasFocus());
+  QTest::keyClick(table, Qt::Key_Down);
+  QTest::keyClick(table, Qt::Key_Return);
+  EXPECT_EQ(In<QLineEdit>(Window(), "txtNum")->text(), QStringLiteral("6"));
+  EXPECT_EQ(Window().Fields().intNextLabel - 1, 3);
+  ASSERT_EQ(Rows(*shown), 3);
+  EXPECT_EQ(Row(*shown, 0).last(), OnGrid());
+  EXPECT_TRUE(shown->isVisible());
+
+  // Ctrl+A, Ctrl+C: every run, whole, newest first.
+  QTest::keyClick(table, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+  const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 4);
+  EXPECT_EQ(lines[0], QStringLiteral("Time\tSides\tValues\tSum\tAverage\tResults"));
+  EXPECT_TRUE(lines[3].endsWith(QLatin1Char('\t') + first)) << lines[3].toStdString();
+
+  // Save As writes the same runs as CSV, and says why it cannot.
+  const QString csv = folder_.filePath(QStringLiteral("history.csv"));
+  EXPECT_EQ(shown->SaveTo(csv), QString());
+  QFile saved(csv);
+  ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+  EXPECT_EQ(saved.readAll().count("\r\n"), 4);
+  EXPECT_FALSE(shown->SaveTo(folder_.filePath(QStringLiteral("no/such/folder.csv"))).isEmpty());
+
+  // A restart: the rows and the tally are back.
+  const std::uint64_t d6Total = session_->Record().Counted().TotalOf(RangeOfSides(6));
+  Start();
+  shown = &Opened();
+  ASSERT_EQ(Rows(*shown), 3);
+  EXPECT_EQ(Row(*shown, 2).last(), first);
+  EXPECT_EQ(session_->Record().Counted().TotalOf(RangeOfSides(6)), d6Total);
+  Window().findChild<QAction*>(QStringLiteral("actShowDistribution"))->trigger();
+  ASSERT_NE(session_->Distribution(), nullptr);
+  EXPECT_EQ(session_->Distribution()->Shown()->total, 6u);
+
+  // Clear History asks first; No keeps the runs, Yes forgets them but not
+  // the tally.
+  QTest::mouseClick(In<QPushButton>(*shown, "cmdClearHistory"), Qt::LeftButton);
+  EXPECT_EQ(services_.questions.size(), 1u);
+  EXPECT_EQ(Rows(*shown), 3);
+  services_.answer_yes = true;
+  QTest::mouseClick(In<QPushButton>(*shown, "cmdClearHistory"), Qt::LeftButton);
+  EXPECT_EQ(Rows(*shown), 0);
+  Start();
+  EXPECT_EQ(Rows(Opened()), 0);
+  EXPECT_EQ(session_->Record().Counted().TotalOf(RangeOfSides(6)), d6Total);
+}
+
+}  // namespace
+}  // namespace tambrel
