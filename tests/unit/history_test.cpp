@@ -196,5 +196,20 @@ TEST_F(HistoryTest, AStoreThatFailsIsToldOnceAndTheSessionGoesOnInMemory) {
   EXPECT_EQ(rows[2].values, (std::vector<std::int16_t>{1, 2}));
 }
 
+TEST_F(HistoryTest, AStoreThatCannotOpenIsToldAtTheFirstRunNotBefore) {
+  auto* failing = new FailingStore;
+  failing->failing = true;
+  int told = 0;
+  History history(tally_, [failing](std::string&) { return std::unique_ptr<HistoryStore>(failing); },
+                  [this] { return now_++; });
+  history.OnProblem([&told](const std::string&) { ++told; });
+  history.Open();
+  EXPECT_EQ(told, 0);
+  history.RunEnded({6, {5}});
+  history.RunEnded({6, {6}});
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(history.RunCount(), 2);
+}
+
 }  // namespace
 }  // namespace tambrel
