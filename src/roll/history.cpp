@@ -47,7 +47,7 @@ void History::LoadTally() {
   }
 }
 
-void History::RunEnded(const PlacedRun& run) {
+void History::RunPlaced(const PlacedRun& run) {
   if (run.values.empty()) return;
   HistoryStore& store = Store();
   const std::int64_t now = clock_();
