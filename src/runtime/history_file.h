@@ -1,10 +1,23 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
-// The file-system side of keeping the history: where the file lives, the
-// folders it needs, and setting a damaged file aside. No SQL here.
+// What keeping the history in a file needs besides SQL: where the file
+// lives, the folders it needs, setting a damaged file aside, the words for
+// what went wrong, and how a run's values are laid out.
 namespace tambrel {
+
+// Another Tambrel's transactions last milliseconds; a lock held longer than
+// this is stuck, and waiting on would freeze the window.
+constexpr int kHistoryBusyTimeoutMs = 1000;
+
+// Where the history lives: $XDG_STATE_HOME/tambrel/history.sqlite3, or
+// ~/.local/state/tambrel/history.sqlite3 when that variable is unset, empty
+// or not an absolute path. Empty when there is no home folder either.
+[[nodiscard]] std::string DefaultHistoryPath();
 
 // The folder part of a path ("/a/b" for "/a/b/c"; "." for "c").
 [[nodiscard]] std::string FolderOf(const std::string& path);
@@ -19,5 +32,15 @@ namespace tambrel {
 // that name is taken, and moves its -wal and -shm files along. Returns the
 // new name, or empty when it could not be renamed.
 [[nodiscard]] std::string SetAside(const std::string& path);
+
+// Why the file at `path` cannot be kept, in a few plain words that follow
+// "History is not being saved: ", from SQLite's result code and the errno
+// behind it (0 when unknown).
+[[nodiscard]] std::string WhyNotKept(int sqliteCode, int systemErrno, const std::string& path);
+
+// A run's values as the file keeps them: 16-bit little-endian, two bytes
+// each. An odd last byte is ignored.
+[[nodiscard]] std::string ValuesToBytes(const std::vector<std::int16_t>& values);
+[[nodiscard]] std::vector<std::int16_t> BytesToValues(const void* bytes, std::size_t size);
 
 }  // namespace tambrel

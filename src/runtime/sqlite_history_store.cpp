@@ -4,15 +4,13 @@
 #include <SQLiteCpp/Exception.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
-#include <pwd.h>
 #include <sqlite3.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <utility>
 
 #include "runtime/history_file.h"
@@ -21,10 +19,6 @@ namespace tambrel {
 namespace {
 
 constexpr int kSchemaVersion = 1;
-// Another Tambrel's transactions last milliseconds; a lock held longer than
-// this is stuck, and waiting on would freeze the window.
-constexpr int kBusyTimeoutMs = 1000;
-const char* const kBusyProblem = "another program has held the file locked for 1 second";
 
 // The values are 16-bit little-endian, two bytes each. The index on
 // (id, value_count) lets the trim add up the values without reading a blob.
@@ -66,16 +60,6 @@ const char* const kCounts =
 const char* const kForgetCounts = "DELETE FROM counts WHERE lowest = ? AND highest = ?";
 const char* const kSetRange = "INSERT OR REPLACE INTO ranges VALUES(?, ?, ?)";
 
-std::string Encode(const std::vector<std::int16_t>& values) {
-  std::string bytes(values.size() * 2, '\0');
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    const auto bits = static_cast<std::uint16_t>(values[i]);
-    bytes[2 * i] = static_cast<char>(bits & 0xFFU);
-    bytes[2 * i + 1] = static_cast<char>(bits >> 8U);
-  }
-  return bytes;
-}
-
 StoredRun ReadRun(const SQLite::Statement& row) {
   StoredRun run;
   run.id = row.getColumn(0).getInt64();
@@ -84,13 +68,7 @@ StoredRun ReadRun(const SQLite::Statement& row) {
   run.valueCount = row.getColumn(3).getInt();
   run.sum = row.getColumn(4).getInt64();
   const SQLite::Column vals = row.getColumn(5);
-  const auto* bytes = static_cast<const unsigned char*>(vals.getBlob());
-  const auto count = static_cast<std::size_t>(vals.getBytes()) / 2;
-  run.values.resize(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const auto bits = static_cast<unsigned>(bytes[2 * i] | (bytes[2 * i + 1] << 8U));
-    run.values[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(bits));
-  }
+  run.values = BytesToValues(vals.getBlob(), static_cast<std::size_t>(vals.getBytes()));
   return run;
 }
 
@@ -101,11 +79,6 @@ void BindRange(SQLite::Statement& statement, const StoredRange& range) {
 
 bool IsDamage(int code) {
   return (code & 0xFF) == SQLITE_CORRUPT || (code & 0xFF) == SQLITE_NOTADB;
-}
-
-std::int64_t FileSize(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : 0;
 }
 
 class SqliteHistoryStore final : public HistoryStore {
@@ -124,7 +97,7 @@ class SqliteHistoryStore final : public HistoryStore {
     return Guarded<std::optional<std::int64_t>>(std::nullopt, [&]() -> std::optional<std::int64_t> {
       std::int64_t sum = 0;
       for (const std::int16_t value : run.values) sum += value;
-      const std::string vals = Encode(run.values);
+      const std::string vals = ValuesToBytes(run.values);
       // A run has up to 32767 values but far fewer distinct ones: one
       // upsert per distinct value.
       std::vector<std::int16_t> sorted = run.values;
@@ -272,7 +245,7 @@ class SqliteHistoryStore final : public HistoryStore {
   std::string Problem() const override { return problem_; }
 
  private:
-  enum class Opened { kKept, kDamaged, kFailed };
+  enum class Opened { kKept, kDamaged, kBusy, kFailed };
 
   // Every call runs here: an SQLite error ends the keeping for good and
   // says why; nothing is thrown to the caller.
@@ -291,41 +264,8 @@ class SqliteHistoryStore final : public HistoryStore {
 
   void Fail(int code) {
     const int systemErrno = db_ ? sqlite3_system_errno(db_->getHandle()) : 0;
-    problem_ = Describe(code, systemErrno);
+    problem_ = WhyNotKept(code, systemErrno, path_);
     db_.reset();
-  }
-
-  std::string Describe(int code, int systemErrno) const {
-    const std::string folder = FolderOf(path_);
-    switch (code & 0xFF) {
-      case SQLITE_BUSY:
-      case SQLITE_LOCKED:
-        return kBusyProblem;
-      case SQLITE_NOMEM:
-        return "there is not enough memory";
-      case SQLITE_CORRUPT:
-      case SQLITE_NOTADB:
-        return "the file " + path_ + " is damaged";
-      case SQLITE_FULL:
-      case SQLITE_IOERR:
-        if (systemErrno == EFBIG || NearSizeLimit()) return "the file has reached its size limit";
-        if (systemErrno == EDQUOT) return "the disk quota is used up";
-        if ((code & 0xFF) == SQLITE_FULL || systemErrno == ENOSPC) return "the disk is full";
-        break;
-      default:
-        break;
-    }
-    if (access(folder.c_str(), W_OK) != 0) return "the folder " + folder + " cannot be written";
-    return "the file " + path_ + " cannot be written";
-  }
-
-  // A file size limit (ulimit -f) shows as a short write, which SQLite
-  // reports as a full disk.
-  bool NearSizeLimit() const {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
-    const auto largest = std::max(FileSize(path_), FileSize(path_ + "-wal"));
-    return static_cast<rlim_t>(largest) + 65536 >= limit.rlim_cur;
   }
 
   void Open(std::string* setAsideTo) {
@@ -335,12 +275,26 @@ class SqliteHistoryStore final : public HistoryStore {
     }
     problem_ = MakeFolders(FolderOf(path_));
     if (!problem_.empty()) return;
-    // A damaged file is set aside once; a second damaged file in a row
-    // means something else is wrong, and nothing more is renamed.
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    // Another Tambrel opening the file at the same moment can hold a lock
+    // that SQLite will not wait for (a change of journal mode): try again.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kHistoryBusyTimeoutMs);
+    for (int setAside = 0;;) {
       const Opened opened = TryOpen();
-      if (opened != Opened::kDamaged) return;
+      if (opened == Opened::kKept) return;
       db_.reset();
+      if (opened == Opened::kFailed) return;
+      if (opened == Opened::kBusy) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+          problem_ = WhyNotKept(SQLITE_BUSY, 0, path_);
+          return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        continue;
+      }
+      // A second damaged file in a row means something else is wrong:
+      // nothing more is renamed.
+      if (setAside++ > 0) break;
       const std::string aside = SetAside(path_);
       if (aside.empty()) break;
       if (setAsideTo != nullptr) *setAsideTo = aside;
@@ -354,40 +308,46 @@ class SqliteHistoryStore final : public HistoryStore {
     bool checkingSchema = false;
     try {
       db_ = std::make_unique<SQLite::Database>(
-          path_, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, kBusyTimeoutMs);
-      // The first read of the header: a file that is no database fails here.
-      const int version = db_->execAndGet("PRAGMA user_version").getInt();
-      if (version > kSchemaVersion) {
-        db_.reset();
-        problem_ = "the file was written by a newer version of Tambrel";
-        return Opened::kFailed;
-      }
+          path_, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, kHistoryBusyTimeoutMs);
       if (sqlite3_db_readonly(db_->getHandle(), "main") != 0) {
         Fail(SQLITE_READONLY);
         return Opened::kFailed;
       }
-      // WAL lets a reader and a writer work at once; FULL makes each commit
-      // survive a power cut.
-      db_->exec("PRAGMA journal_mode = WAL");
-      db_->exec("PRAGMA synchronous = FULL");
+      // Until the file has passed its checks, closing it must neither fold
+      // its journal into it nor delete it: a bad file is set aside as found.
+      KeepJournalOnClose(true);
+      // Everything is checked before anything is written, in one snapshot,
+      // so that another Tambrel making the schema meanwhile is seen whole
+      // or not at all.
+      SQLite::Transaction snapshot(*db_);
+      // The first read of the header: a file that is no database fails here.
+      const int version = db_->execAndGet("PRAGMA user_version").getInt();
+      if (version > kSchemaVersion) {
+        problem_ = "the file was written by a newer version of Tambrel";
+        return Opened::kFailed;
+      }
       SQLite::Statement check(*db_, "PRAGMA quick_check");
       while (check.executeStep()) {
         if (check.getColumn(0).getString() != "ok") return Opened::kDamaged;
       }
+      // Another program's database, or ours with a table lost.
+      checkingSchema = true;
+      if (version == 0 && db_->execAndGet("SELECT count(*) FROM sqlite_master").getInt() > 0) {
+        return Opened::kDamaged;
+      }
+      if (version == kSchemaVersion) PrepareEverything();
+      snapshot.commit();
+      checkingSchema = false;
+      KeepJournalOnClose(false);
+
+      // WAL lets a reader and a writer work at once; FULL makes each commit
+      // survive a power cut.
+      db_->exec("PRAGMA journal_mode = WAL");
+      db_->exec("PRAGMA synchronous = FULL");
       if (version < kSchemaVersion) {
         SQLite::Transaction transaction(*db_, SQLite::TransactionBehavior::IMMEDIATE);
         db_->exec(kSchema);
         transaction.commit();
-      }
-      // A database that is not ours, or has lost a table, fails here.
-      checkingSchema = true;
-      for (const std::string& sql :
-           {std::string(kInsertRun), std::string(kAddCount), std::string(kAddRange),
-            std::string(kTrim), std::string(kRunColumns) + kRunsPage,
-            std::string(kRunColumns) + kRunById, std::string(kRunColumns) + kAllRuns,
-            std::string(kCounts), std::string(kRanges), std::string(kForgetCounts),
-            std::string(kSetRange)}) {
-        SQLite::Statement prepared(*db_, sql);
       }
       return Opened::kKept;
     } catch (const SQLite::Exception& error) {
@@ -395,8 +355,26 @@ class SqliteHistoryStore final : public HistoryStore {
       if (IsDamage(code) || (checkingSchema && (code & 0xFF) == SQLITE_ERROR)) {
         return Opened::kDamaged;
       }
+      if ((code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED) return Opened::kBusy;
       Fail(code);
       return Opened::kFailed;
+    }
+  }
+
+  void KeepJournalOnClose(bool keep) {
+    int flag = keep ? 1 : 0;
+    sqlite3_db_config(db_->getHandle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, flag, nullptr);
+    sqlite3_file_control(db_->getHandle(), "main", SQLITE_FCNTL_PERSIST_WAL, &flag);
+  }
+
+  void PrepareEverything() {
+    for (const std::string& sql :
+         {std::string(kInsertRun), std::string(kAddCount), std::string(kAddRange),
+          std::string(kTrim), std::string(kRunColumns) + kRunsPage,
+          std::string(kRunColumns) + kRunById, std::string(kRunColumns) + kAllRuns,
+          std::string(kCounts), std::string(kRanges), std::string(kForgetCounts),
+          std::string(kSetRange)}) {
+      const SQLite::Statement prepared(*db_, sql);
     }
   }
 
@@ -405,35 +383,7 @@ class SqliteHistoryStore final : public HistoryStore {
   std::string problem_;
 };
 
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] == '/') return home;
-  std::vector<char> buffer(16384);
-  passwd entry{};
-  passwd* found = nullptr;
-  if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-      found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/') {
-    return found->pw_dir;
-  }
-  return {};
-}
-
 }  // namespace
-
-std::string DefaultHistoryPath() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  std::string base;
-  if (state != nullptr && state[0] == '/') {
-    base = state;
-  } else {
-    const std::string home = HomeFolder();
-    if (home.empty()) return {};
-    base = home + "/.local/state";
-  }
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
-  if (base == "/") base.clear();
-  return base + "/tambrel/history.sqlite3";
-}
 
 std::unique_ptr<HistoryStore> OpenSqliteHistoryStore(const std::string& path,
                                                      std::string* setAsideTo) {
