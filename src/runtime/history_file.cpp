@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <thread>
 #include <vector>
 
 namespace tambrel {
@@ -118,6 +120,33 @@ bool NearFileSizeLimit(const std::string& path) {
 }
 
 }  // namespace
+
+std::string OpenOrSetAside(const std::string& path, std::string* setAsideTo,
+                           const std::function<OpenOutcome()>& tryOpen) {
+  if (path.empty()) return "no home folder was found to keep it in";
+  std::string problem = MakeFolders(FolderOf(path));
+  if (!problem.empty()) return problem;
+  // Another Tambrel opening the file at the same moment can hold a lock
+  // that SQLite will not wait for (a change of journal mode): try again.
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kHistoryBusyTimeoutMs);
+  for (int setAside = 0;;) {
+    const OpenOutcome outcome = tryOpen();
+    if (outcome == OpenOutcome::kOpened || outcome == OpenOutcome::kFailed) return {};
+    if (outcome == OpenOutcome::kBusy) {
+      if (std::chrono::steady_clock::now() >= deadline) return WhyNotKept(SQLITE_BUSY, 0, path);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      continue;
+    }
+    // A second damaged file in a row means something else is wrong:
+    // nothing more is renamed.
+    if (setAside++ > 0) break;
+    const std::string aside = SetAside(path);
+    if (aside.empty()) break;
+    if (setAsideTo != nullptr) *setAsideTo = aside;
+  }
+  return "the file " + path + " is damaged and cannot be set aside";
+}
 
 std::string WhyNotKept(int sqliteCode, int systemErrno, const std::string& path) {
   switch (sqliteCode & 0xFF) {

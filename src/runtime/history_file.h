@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,16 @@ constexpr int kHistoryBusyTimeoutMs = 1000;
 // that name is taken, and moves its -wal and -shm files along. Returns the
 // new name, or empty when it could not be renamed.
 [[nodiscard]] std::string SetAside(const std::string& path);
+
+enum class OpenOutcome { kOpened, kDamaged, kBusy, kFailed };
+
+// Makes the file's folders, then calls `tryOpen` (which closes the file
+// again unless it returns kOpened) until the file is opened or has failed.
+// A damaged file is set aside once and a new one begun, its new name going
+// to `setAsideTo`; a lock is waited out for kHistoryBusyTimeoutMs. Returns
+// why nothing can be kept when that is decided here, else empty.
+[[nodiscard]] std::string OpenOrSetAside(const std::string& path, std::string* setAsideTo,
+                                         const std::function<OpenOutcome()>& tryOpen);
 
 // Why the file at `path` cannot be kept, in a few plain words that follow
 // "History is not being saved: ", from SQLite's result code and the errno

@@ -8,9 +8,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 #include <utility>
 
 #include "runtime/history_file.h"
@@ -20,13 +18,20 @@ namespace {
 
 constexpr int kSchemaVersion = 1;
 
-// The values are 16-bit little-endian, two bytes each. The index on
-// (id, value_count) lets the trim add up the values without reading a blob.
+// The values are 16-bit little-endian, two bytes each. `kept` holds how
+// many runs and values there are, kept by triggers, so that the limits are
+// checked without counting 10,000 rows at every run.
 const char* const kSchema = R"(
 CREATE TABLE IF NOT EXISTS runs(
   id INTEGER PRIMARY KEY AUTOINCREMENT, ended_at_ms INTEGER NOT NULL, sides INTEGER NOT NULL,
   value_count INTEGER NOT NULL, sum INTEGER NOT NULL, vals BLOB NOT NULL);
-CREATE INDEX IF NOT EXISTS runs_sizes ON runs(id, value_count);
+CREATE TABLE IF NOT EXISTS kept(
+  one INTEGER PRIMARY KEY CHECK (one = 1), runs INTEGER NOT NULL, vals INTEGER NOT NULL);
+INSERT OR IGNORE INTO kept VALUES(1, 0, 0);
+CREATE TRIGGER IF NOT EXISTS run_kept AFTER INSERT ON runs BEGIN
+  UPDATE kept SET runs = runs + 1, vals = vals + NEW.value_count; END;
+CREATE TRIGGER IF NOT EXISTS run_forgotten AFTER DELETE ON runs BEGIN
+  UPDATE kept SET runs = runs - 1, vals = vals - OLD.value_count; END;
 CREATE TABLE IF NOT EXISTS counts(
   lowest INTEGER NOT NULL, highest INTEGER NOT NULL, value INTEGER NOT NULL,
   count INTEGER NOT NULL, PRIMARY KEY(lowest, highest, value)) WITHOUT ROWID;
@@ -42,23 +47,24 @@ const char* const kAddCount =
     "INSERT INTO counts VALUES(?, ?, ?, ?) "
     "ON CONFLICT(lowest, highest, value) DO UPDATE SET count = count + excluded.count";
 const char* const kAddRange = "INSERT OR IGNORE INTO ranges VALUES(?, ?, ?)";
-// Counting from the newest, the first run past either limit goes, and every
-// older one with it; the newest run always stays.
-const char* const kTrim = R"(
-DELETE FROM runs WHERE id <= (
-  SELECT id FROM (
-    SELECT id, count(*) OVER newest AS n, sum(value_count) OVER newest AS v FROM runs
-    WINDOW newest AS (ORDER BY id DESC ROWS UNBOUNDED PRECEDING))
-  WHERE n > 1 AND (n > ?1 OR v > ?2) ORDER BY id DESC LIMIT 1))";
-const char* const kRunColumns = "SELECT id, ended_at_ms, sides, value_count, sum, ";
-const char* const kRunsPage = "substr(vals, 1, ?3) FROM runs ORDER BY id DESC LIMIT ?1 OFFSET ?2";
-const char* const kRunById = "vals FROM runs WHERE id = ?";
-const char* const kAllRuns = "vals FROM runs ORDER BY id";
+const char* const kTotals = "SELECT runs, vals FROM kept";
+const char* const kOldest = "SELECT id, value_count FROM runs ORDER BY id";
+const char* const kForgetUpTo = "DELETE FROM runs WHERE id <= ?";
+#define TAMBREL_RUN_COLUMNS "SELECT id, ended_at_ms, sides, value_count, sum, "
+const char* const kRunsPage =
+    TAMBREL_RUN_COLUMNS "substr(vals, 1, ?3) FROM runs ORDER BY id DESC LIMIT ?1 OFFSET ?2";
+const char* const kRunById = TAMBREL_RUN_COLUMNS "vals FROM runs WHERE id = ?";
+const char* const kAllRuns = TAMBREL_RUN_COLUMNS "vals FROM runs ORDER BY id";
+#undef TAMBREL_RUN_COLUMNS
 const char* const kRanges = "SELECT lowest, highest, since_ms FROM ranges ORDER BY lowest, highest";
 const char* const kCounts =
     "SELECT lowest, highest, value, count FROM counts ORDER BY lowest, highest, value";
 const char* const kForgetCounts = "DELETE FROM counts WHERE lowest = ? AND highest = ?";
 const char* const kSetRange = "INSERT OR REPLACE INTO ranges VALUES(?, ?, ?)";
+// Each prepared at open: a table or column missing shows there.
+const char* const kEverySql[] = {kInsertRun, kAddCount,   kAddRange, kTotals,   kOldest,
+                                 kForgetUpTo, kRunsPage,  kRunById,  kAllRuns, kRanges,
+                                 kCounts,     kForgetCounts, kSetRange};
 
 StoredRun ReadRun(const SQLite::Statement& row) {
   StoredRun run;
@@ -75,10 +81,6 @@ StoredRun ReadRun(const SQLite::Statement& row) {
 void BindRange(SQLite::Statement& statement, const StoredRange& range) {
   statement.bind(1, range.lowest);
   statement.bind(2, range.highest);
-}
-
-bool IsDamage(int code) {
-  return (code & 0xFF) == SQLITE_CORRUPT || (code & 0xFF) == SQLITE_NOTADB;
 }
 
 class SqliteHistoryStore final : public HistoryStore {
@@ -128,10 +130,7 @@ class SqliteHistoryStore final : public HistoryStore {
       addRange.bind(3, static_cast<std::int64_t>(range.sinceMs));
       addRange.exec();
 
-      SQLite::Statement trim(*db_, kTrim);
-      trim.bind(1, static_cast<std::int64_t>(limits.runs));
-      trim.bind(2, static_cast<std::int64_t>(limits.values));
-      trim.exec();
+      Trim(limits);
       transaction.commit();
       return id;
     });
@@ -148,7 +147,7 @@ class SqliteHistoryStore final : public HistoryStore {
     return Guarded<std::vector<StoredRun>>({}, [&] {
       std::vector<StoredRun> runs;
       if (count <= 0) return runs;
-      SQLite::Statement page(*db_, std::string(kRunColumns) + kRunsPage);
+      SQLite::Statement page(*db_, kRunsPage);
       page.bind(1, static_cast<std::int64_t>(count));
       page.bind(2, static_cast<std::int64_t>(std::max<std::int64_t>(offset, 0)));
       // Only the head of each blob is read and copied.
@@ -167,7 +166,7 @@ class SqliteHistoryStore final : public HistoryStore {
       // One snapshot, so that another Tambrel's trim cannot fall between
       // two of the rows.
       SQLite::Transaction snapshot(*db_);
-      SQLite::Statement byId(*db_, std::string(kRunColumns) + kRunById);
+      SQLite::Statement byId(*db_, kRunById);
       for (const std::int64_t id : newestFirst) {
         byId.bind(1, static_cast<std::int64_t>(id));
         if (byId.executeStep()) runs.push_back(ReadRun(byId));
@@ -180,7 +179,7 @@ class SqliteHistoryStore final : public HistoryStore {
 
   bool ForEachRun(const std::function<void(const StoredRun&)>& visit) override {
     return Guarded<bool>(false, [&] {
-      SQLite::Statement all(*db_, std::string(kRunColumns) + kAllRuns);
+      SQLite::Statement all(*db_, kAllRuns);
       while (all.executeStep()) {
         const StoredRun run = ReadRun(all);
         try {
@@ -245,8 +244,6 @@ class SqliteHistoryStore final : public HistoryStore {
   std::string Problem() const override { return problem_; }
 
  private:
-  enum class Opened { kKept, kDamaged, kBusy, kFailed };
-
   // Every call runs here: an SQLite error ends the keeping for good and
   // says why; nothing is thrown to the caller.
   template <typename Result, typename Body>
@@ -262,6 +259,27 @@ class SqliteHistoryStore final : public HistoryStore {
     return failed;
   }
 
+  // The oldest runs go until both limits hold; the newest always stays.
+  void Trim(const HistoryLimits& limits) {
+    SQLite::Statement kept(*db_, kTotals);
+    if (!kept.executeStep()) return;
+    std::int64_t runs = kept.getColumn(0).getInt64();
+    std::int64_t values = kept.getColumn(1).getInt64();
+    if (runs <= limits.runs && values <= limits.values) return;
+    SQLite::Statement oldest(*db_, kOldest);
+    std::int64_t lastGoing = -1;
+    while (runs > 1 && (runs > limits.runs || values > limits.values) && oldest.executeStep()) {
+      lastGoing = oldest.getColumn(0).getInt64();
+      --runs;
+      values -= oldest.getColumn(1).getInt64();
+    }
+    oldest.reset();
+    if (lastGoing < 0) return;
+    SQLite::Statement forget(*db_, kForgetUpTo);
+    forget.bind(1, lastGoing);
+    forget.exec();
+  }
+
   void Fail(int code) {
     const int systemErrno = db_ ? sqlite3_system_errno(db_->getHandle()) : 0;
     problem_ = WhyNotKept(code, systemErrno, path_);
@@ -269,49 +287,24 @@ class SqliteHistoryStore final : public HistoryStore {
   }
 
   void Open(std::string* setAsideTo) {
-    if (path_.empty()) {
-      problem_ = "no home folder was found to keep it in";
-      return;
-    }
-    problem_ = MakeFolders(FolderOf(path_));
-    if (!problem_.empty()) return;
-    // Another Tambrel opening the file at the same moment can hold a lock
-    // that SQLite will not wait for (a change of journal mode): try again.
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(kHistoryBusyTimeoutMs);
-    for (int setAside = 0;;) {
-      const Opened opened = TryOpen();
-      if (opened == Opened::kKept) return;
-      db_.reset();
-      if (opened == Opened::kFailed) return;
-      if (opened == Opened::kBusy) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-          problem_ = WhyNotKept(SQLITE_BUSY, 0, path_);
-          return;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        continue;
-      }
-      // A second damaged file in a row means something else is wrong:
-      // nothing more is renamed.
-      if (setAside++ > 0) break;
-      const std::string aside = SetAside(path_);
-      if (aside.empty()) break;
-      if (setAsideTo != nullptr) *setAsideTo = aside;
-    }
-    problem_ = "the file " + path_ + " is damaged and cannot be set aside";
+    const std::string problem = OpenOrSetAside(path_, setAsideTo, [this] {
+      const OpenOutcome outcome = TryOpen();
+      if (outcome != OpenOutcome::kOpened) db_.reset();
+      return outcome;
+    });
+    if (!problem.empty()) problem_ = problem;
   }
 
-  Opened TryOpen() {
+  OpenOutcome TryOpen() {
     struct stat info {};
-    if (stat(path_.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return Opened::kDamaged;
+    if (stat(path_.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return OpenOutcome::kDamaged;
     bool checkingSchema = false;
     try {
       db_ = std::make_unique<SQLite::Database>(
           path_, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE, kHistoryBusyTimeoutMs);
       if (sqlite3_db_readonly(db_->getHandle(), "main") != 0) {
         Fail(SQLITE_READONLY);
-        return Opened::kFailed;
+        return OpenOutcome::kFailed;
       }
       // Until the file has passed its checks, closing it must neither fold
       // its journal into it nor delete it: a bad file is set aside as found.
@@ -324,16 +317,16 @@ class SqliteHistoryStore final : public HistoryStore {
       const int version = db_->execAndGet("PRAGMA user_version").getInt();
       if (version > kSchemaVersion) {
         problem_ = "the file was written by a newer version of Tambrel";
-        return Opened::kFailed;
+        return OpenOutcome::kFailed;
       }
       SQLite::Statement check(*db_, "PRAGMA quick_check");
       while (check.executeStep()) {
-        if (check.getColumn(0).getString() != "ok") return Opened::kDamaged;
+        if (check.getColumn(0).getString() != "ok") return OpenOutcome::kDamaged;
       }
       // Another program's database, or ours with a table lost.
       checkingSchema = true;
       if (version == 0 && db_->execAndGet("SELECT count(*) FROM sqlite_master").getInt() > 0) {
-        return Opened::kDamaged;
+        return OpenOutcome::kDamaged;
       }
       if (version == kSchemaVersion) PrepareEverything();
       snapshot.commit();
@@ -349,15 +342,16 @@ class SqliteHistoryStore final : public HistoryStore {
         db_->exec(kSchema);
         transaction.commit();
       }
-      return Opened::kKept;
+      return OpenOutcome::kOpened;
     } catch (const SQLite::Exception& error) {
       const int code = error.getErrorCode();
-      if (IsDamage(code) || (checkingSchema && (code & 0xFF) == SQLITE_ERROR)) {
-        return Opened::kDamaged;
+      if ((code & 0xFF) == SQLITE_CORRUPT || (code & 0xFF) == SQLITE_NOTADB ||
+          (checkingSchema && (code & 0xFF) == SQLITE_ERROR)) {
+        return OpenOutcome::kDamaged;
       }
-      if ((code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED) return Opened::kBusy;
+      if ((code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED) return OpenOutcome::kBusy;
       Fail(code);
-      return Opened::kFailed;
+      return OpenOutcome::kFailed;
     }
   }
 
@@ -368,14 +362,7 @@ class SqliteHistoryStore final : public HistoryStore {
   }
 
   void PrepareEverything() {
-    for (const std::string& sql :
-         {std::string(kInsertRun), std::string(kAddCount), std::string(kAddRange),
-          std::string(kTrim), std::string(kRunColumns) + kRunsPage,
-          std::string(kRunColumns) + kRunById, std::string(kRunColumns) + kAllRuns,
-          std::string(kCounts), std::string(kRanges), std::string(kForgetCounts),
-          std::string(kSetRange)}) {
-      const SQLite::Statement prepared(*db_, sql);
-    }
+    for (const char* sql : kEverySql) const SQLite::Statement prepared(*db_, sql);
   }
 
   std::string path_;

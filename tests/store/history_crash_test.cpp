@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kKills = 220;
 // Small enough that the trim runs in most transactions.
-constexpr HistoryLimits kLimits{150, 60'000};
+constexpr HistoryLimits kLimits{40, 30'000};
 
 // The child: records runs until it is killed, and after each commit writes
 // "id ended sides v1 v2 ...\n" to `out` in one write.
@@ -50,6 +50,28 @@ void RecordForever(const std::string& path, unsigned seed, int out) {
   }
 }
 
+// Every reported run that the limits still keep is in the file, whole.
+// Returns how many were checked; `newest` must be among them.
+std::size_t CheckReportedRuns(const std::string& path,
+                              const std::map<std::int64_t, StoredRun>& reported,
+                              std::int64_t newest) {
+  auto store = OpenSqliteHistoryStore(path);
+  EXPECT_EQ(store->Problem(), "");
+  std::map<std::int64_t, StoredRun> kept;
+  EXPECT_TRUE(store->ForEachRun([&](const StoredRun& run) { kept[run.id] = run; }));
+  if (kept.empty()) return 0;
+  std::size_t checked = 0;
+  for (auto it = reported.lower_bound(kept.begin()->first); it != reported.end(); ++it) {
+    const auto found = kept.find(it->first);
+    EXPECT_NE(found, kept.end()) << "run " << it->first << " was reported kept but is gone";
+    if (found == kept.end()) continue;
+    EXPECT_EQ(testing::Fields(found->second), testing::Fields(it->second));
+    ++checked;
+  }
+  EXPECT_TRUE(newest < 0 || kept.count(newest) == 1) << "the last reported run is gone";
+  return checked;
+}
+
 TEST(HistoryCrash, EveryReportedRunSurvivesKillNine) {
   const testing::PrivateStateHome home;
   const std::string path = DefaultHistoryPath();
@@ -60,16 +82,19 @@ TEST(HistoryCrash, EveryReportedRunSurvivesKillNine) {
   std::mt19937 random(seed);
 
   std::map<std::int64_t, StoredRun> reported;
+  std::size_t checked = 0;
   for (int kill = 0; kill < kKills; ++kill) {
     const unsigned childSeed = static_cast<unsigned>(random());
     const testing::Child child =
         testing::Spawn([&](int out) { RecordForever(path, childSeed, out); });
     // Now and then at once, so that some die while opening the file.
-    const long delayUs = random() % 10 == 0 ? 0 : std::uniform_int_distribution<long>(0, 40'000)(random);
+    const long delayUs =
+        random() % 10 == 0 ? 0 : std::uniform_int_distribution<long>(0, 40'000)(random);
     const timespec delay{0, delayUs * 1000};
     nanosleep(&delay, nullptr);
     ::kill(child.pid, SIGKILL);
     std::istringstream lines(testing::Collect(child));
+    std::int64_t newest = -1;
     for (std::string line; std::getline(lines, line);) {
       if (lines.eof()) break;  // cut off by the kill: not reported
       ASSERT_NE(line.rfind("problem", 0), 0U) << line;
@@ -84,41 +109,26 @@ TEST(HistoryCrash, EveryReportedRunSurvivesKillNine) {
       }
       run.valueCount = static_cast<std::int32_t>(run.values.size());
       reported[run.id] = run;
+      newest = run.id;
+    }
+    // After every kill, as the next start of the program would find it.
+    checked += CheckReportedRuns(path, reported, newest);
+    if (::testing::Test::HasFailure()) {
+      std::cout << "failed after kill " << kill << "\n";
+      return;
     }
   }
-  std::cout << kKills << " kills, " << reported.size() << " runs reported\n";
+  std::cout << kKills << " kills, " << reported.size() << " runs reported, " << checked
+            << " checks of a reported run against the file\n";
+  // The limits were reached, so the trim ran between kills too.
   ASSERT_GT(reported.size(), static_cast<std::size_t>(kLimits.runs));
 
   // No kill may leave the file looking damaged.
   for (const auto& entry : std::filesystem::directory_iterator(home.Folder() + "/tambrel")) {
     EXPECT_EQ(entry.path().filename().string().find("damaged"), std::string::npos) << entry.path();
   }
-  {
-    SQLite::Database db(path, SQLite::OPEN_READWRITE);
-    EXPECT_EQ(db.execAndGet("PRAGMA integrity_check").getString(), "ok");
-  }
-  auto store = OpenSqliteHistoryStore(path);
-  ASSERT_EQ(store->Problem(), "");
-  std::vector<StoredRun> kept;
-  ASSERT_TRUE(store->ForEachRun([&](const StoredRun& run) { kept.push_back(run); }));
-  ASSERT_FALSE(kept.empty());
-  // Every reported run the limits still keep is there, whole; the newest
-  // runs fill the limits.
-  std::int64_t values = 0;
-  for (const StoredRun& run : kept) values += run.valueCount;
-  EXPECT_TRUE(static_cast<std::int64_t>(kept.size()) == kLimits.runs ||
-              values + 6000 > kLimits.values)
-      << kept.size() << " runs, " << values << " values";
-  std::map<std::int64_t, const StoredRun*> byId;
-  for (const StoredRun& run : kept) byId[run.id] = &run;
-  std::size_t checked = 0;
-  for (auto it = reported.lower_bound(kept.front().id); it != reported.end(); ++it, ++checked) {
-    const auto found = byId.find(it->first);
-    ASSERT_NE(found, byId.end()) << "run " << it->first << " was reported kept but is gone";
-    EXPECT_EQ(testing::Fields(*found->second), testing::Fields(it->second));
-  }
-  EXPECT_GT(checked, 0U);
-  std::cout << checked << " reported runs checked against the file\n";
+  SQLite::Database db(path, SQLite::OPEN_READWRITE);
+  EXPECT_EQ(db.execAndGet("PRAGMA integrity_check").getString(), "ok");
 }
 
 }  // namespace
