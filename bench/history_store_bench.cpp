@@ -103,18 +103,6 @@ void BM_HistoryQuickCheck(benchmark::State& state) {
 }
 BENCHMARK(BM_HistoryQuickCheck)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
-// A run of 20 values into a full file: one comes in, the oldest goes.
-void BM_HistoryRecordWhenFull(benchmark::State& state) {
-  const auto shape = static_cast<std::size_t>(state.range(0));
-  auto store = OpenSqliteHistoryStore(FullFile(shape));
-  std::mt19937 random(7);
-  const StoredRun run = MakeRun(random, 20);
-  for (auto _ : state) benchmark::DoNotOptimize(store->Record(run, {1, 20, 0}, kLimits));
-  if (!store->Problem().empty()) state.SkipWithError(store->Problem().c_str());
-  Describe(state, shape);
-}
-BENCHMARK(BM_HistoryRecordWhenFull)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
-
 // What the History window reads for its first page.
 void BM_HistoryFirstPage(benchmark::State& state) {
   const auto shape = static_cast<std::size_t>(state.range(0));
@@ -123,6 +111,16 @@ void BM_HistoryFirstPage(benchmark::State& state) {
   Describe(state, shape);
 }
 BENCHMARK(BM_HistoryFirstPage)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// The last page, which SQLite reaches by stepping over every newer run.
+void BM_HistoryLastPage(benchmark::State& state) {
+  const auto shape = static_cast<std::size_t>(state.range(0));
+  auto store = OpenSqliteHistoryStore(FullFile(shape));
+  const std::int64_t last = kShapes[shape].runs - 50;
+  for (auto _ : state) benchmark::DoNotOptimize(store->Runs(last, 50, 20));
+  Describe(state, shape);
+}
+BENCHMARK(BM_HistoryLastPage)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 // What Save As reads: every run, whole.
 void BM_HistoryForEachRun(benchmark::State& state) {
@@ -137,6 +135,19 @@ void BM_HistoryForEachRun(benchmark::State& state) {
   Describe(state, shape);
 }
 BENCHMARK(BM_HistoryForEachRun)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+// A run of 20 values into a full file: one comes in, the oldest goes. Last
+// of the timings, as it changes the file.
+void BM_HistoryRecordWhenFull(benchmark::State& state) {
+  const auto shape = static_cast<std::size_t>(state.range(0));
+  auto store = OpenSqliteHistoryStore(FullFile(shape));
+  std::mt19937 random(7);
+  const StoredRun run = MakeRun(random, 20);
+  for (auto _ : state) benchmark::DoNotOptimize(store->Record(run, {1, 20, 0}, kLimits));
+  if (!store->Problem().empty()) state.SkipWithError(store->Problem().c_str());
+  Describe(state, shape);
+}
+BENCHMARK(BM_HistoryRecordWhenFull)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 // The memory of a fresh process (this program again, see main) that opens
 // the full file, records a run, reads the first page and every run, against

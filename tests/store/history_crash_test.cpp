@@ -2,7 +2,6 @@
 // and again, into the same file: every run it reported as kept must be
 // there, whole, and the file sound. TAMBREL_CRASH_SEED replays a failure.
 
-#include <SQLiteCpp/Database.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <time.h>
@@ -127,8 +126,7 @@ TEST(HistoryCrash, EveryReportedRunSurvivesKillNine) {
   for (const auto& entry : std::filesystem::directory_iterator(home.Folder() + "/tambrel")) {
     EXPECT_EQ(entry.path().filename().string().find("damaged"), std::string::npos) << entry.path();
   }
-  SQLite::Database db(path, SQLite::OPEN_READWRITE);
-  EXPECT_EQ(db.execAndGet("PRAGMA integrity_check").getString(), "ok");
+  EXPECT_EQ(testing::IntegrityCheck(path), "ok");
 }
 
 }  // namespace

@@ -3,10 +3,8 @@
 // folder, a lock held by another process.
 
 #include <SQLiteCpp/Database.h>
-#include <SQLiteCpp/Transaction.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 #include <csignal>
 #include <cstring>
@@ -24,28 +22,14 @@ namespace tambrel {
 namespace {
 
 using testing::Collect;
+using testing::IntegrityCheck;
+using testing::kD6;
+using testing::kRoomy;
 using testing::PrivateStateHome;
+using testing::RunOf;
+using testing::Slurp;
 using testing::Spawn;
 using testing::TestMount;
-
-constexpr HistoryLimits kRoomy{10'000, 10'000'000};
-const StoredRange kD6{1, 6, 0};
-
-StoredRun RunOf(std::size_t count, std::int16_t value) {
-  StoredRun run;
-  run.sides = 6;
-  run.values.assign(count, value);
-  run.valueCount = static_cast<std::int32_t>(count);
-  run.sum = static_cast<std::int64_t>(count) * value;
-  return run;
-}
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 void Spill(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -72,11 +56,6 @@ std::mt19937& Random() {
     return std::mt19937(seed);
   }();
   return random;
-}
-
-std::string IntegrityCheck(const std::string& path) {
-  SQLite::Database db(path, SQLite::OPEN_READONLY);
-  return db.execAndGet("PRAGMA integrity_check").getString();
 }
 
 struct PathCase {

@@ -1,15 +1,10 @@
 // The history store against a real SQLite file in a private state folder,
 // and the in-memory store against the same rules.
 
-#include <SQLiteCpp/Database.h>
-#include <SQLiteCpp/Transaction.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 
-#include <csignal>
-#include <random>
+#include <algorithm>
 #include <sstream>
 
 #include "runtime/memory_history_store.h"
@@ -22,34 +17,20 @@ namespace {
 
 using testing::Collect;
 using testing::Fields;
+using testing::IntegrityCheck;
+using testing::kD6;
+using testing::kRoomy;
+using testing::MakeRun;
 using testing::PrivateStateHome;
 using testing::Spawn;
-using testing::TestMount;
 using ::testing::ElementsAre;
 
-constexpr HistoryLimits kRoomy{10'000, 10'000'000};
-const StoredRange kD6{1, 6, 1000};
 const StoredRange kD20{1, 20, 2000};
-
-StoredRun MakeRun(std::int64_t endedAtMs, std::int16_t sides, std::vector<std::int16_t> values) {
-  StoredRun run;
-  run.endedAtMs = endedAtMs;
-  run.sides = sides;
-  run.valueCount = static_cast<std::int32_t>(values.size());
-  for (const std::int16_t value : values) run.sum += value;
-  run.values = std::move(values);
-  return run;
-}
 
 std::vector<StoredRun> AllRuns(HistoryStore& store) {
   std::vector<StoredRun> runs;
   EXPECT_TRUE(store.ForEachRun([&](const StoredRun& run) { runs.push_back(run); }));
   return runs;
-}
-
-std::string IntegrityCheck(const std::string& path) {
-  SQLite::Database db(path, SQLite::OPEN_READONLY);
-  return db.execAndGet("PRAGMA integrity_check").getString();
 }
 
 TEST(SqliteHistoryStore, KeepsRunsWholeAcrossReopening) {

@@ -3,6 +3,7 @@
 // What the store tests share: a private state folder, forked children that
 // report on a pipe, and a way to compare runs.
 
+#include <SQLiteCpp/Database.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,9 +11,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "runtime/history_store.h"
 
@@ -105,6 +109,37 @@ inline std::string Collect(const Child& child) {
   int status = 0;
   waitpid(child.pid, &status, 0);
   return text;
+}
+
+constexpr HistoryLimits kRoomy{10'000, 10'000'000};
+constexpr StoredRange kD6{1, 6, 1000};
+
+inline StoredRun MakeRun(std::int64_t endedAtMs, std::int16_t sides,
+                         std::vector<std::int16_t> values) {
+  StoredRun run;
+  run.endedAtMs = endedAtMs;
+  run.sides = sides;
+  run.valueCount = static_cast<std::int32_t>(values.size());
+  for (const std::int16_t value : values) run.sum += value;
+  run.values = std::move(values);
+  return run;
+}
+
+// A d6 run of `count` values, all `value`.
+inline StoredRun RunOf(std::size_t count, std::int16_t value) {
+  return MakeRun(0, 6, std::vector<std::int16_t>(count, value));
+}
+
+inline std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+inline std::string IntegrityCheck(const std::string& path) {
+  SQLite::Database db(path, SQLite::OPEN_READONLY);
+  return db.execAndGet("PRAGMA integrity_check").getString();
 }
 
 inline auto Fields(const StoredRun& run) {
