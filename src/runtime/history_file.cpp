@@ -148,6 +148,11 @@ std::string OpenOrSetAside(const std::string& path, std::string* setAsideTo,
   return "the file " + path + " is damaged and cannot be set aside";
 }
 
+bool CutShort(const std::string& path, std::int64_t pageSize) {
+  if (pageSize <= 0 || FileSize(path + "-wal") > 0) return false;
+  return FileSize(path) % pageSize != 0;
+}
+
 std::string WhyNotKept(int sqliteCode, int systemErrno, const std::string& path) {
   switch (sqliteCode & 0xFF) {
     case SQLITE_BUSY:

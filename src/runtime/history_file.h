@@ -44,6 +44,11 @@ enum class OpenOutcome { kOpened, kDamaged, kBusy, kFailed };
 [[nodiscard]] std::string OpenOrSetAside(const std::string& path, std::string* setAsideTo,
                                          const std::function<OpenOutcome()>& tryOpen);
 
+// Whether the file ends within a page with no journal beside it. SQLite
+// writes only whole pages and keeps no checksums, so a file cut short in
+// its last page can otherwise read as sound, its values changed.
+[[nodiscard]] bool CutShort(const std::string& path, std::int64_t pageSize);
+
 // Why the file at `path` cannot be kept, in a few plain words that follow
 // "History is not being saved: ", from SQLite's result code and the errno
 // behind it (0 when unknown).

@@ -319,6 +319,9 @@ class SqliteHistoryStore final : public HistoryStore {
         problem_ = "the file was written by a newer version of Tambrel";
         return OpenOutcome::kFailed;
       }
+      if (CutShort(path_, db_->execAndGet("PRAGMA page_size").getInt64())) {
+        return OpenOutcome::kDamaged;
+      }
       SQLite::Statement check(*db_, "PRAGMA quick_check");
       while (check.executeStep()) {
         if (check.getColumn(0).getString() != "ok") return OpenOutcome::kDamaged;
