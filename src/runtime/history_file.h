@@ -1,10 +1,24 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
-// The file-system side of keeping the history: where the file lives, the
-// folders it needs, and setting a damaged file aside. No SQL here.
+// What keeping the history in a file needs besides SQL: where the file
+// lives, the folders it needs, setting a damaged file aside, the words for
+// what went wrong, and how a run's values are laid out.
 namespace tambrel {
+
+// Another Tambrel's transactions last milliseconds; a lock held longer than
+// this is stuck, and waiting on would freeze the window.
+constexpr int kHistoryBusyTimeoutMs = 1000;
+
+// Where the history lives: $XDG_STATE_HOME/tambrel/history.sqlite3, or
+// ~/.local/state/tambrel/history.sqlite3 when that variable is unset, empty
+// or not an absolute path. Empty when there is no home folder either.
+[[nodiscard]] std::string DefaultHistoryPath();
 
 // The folder part of a path ("/a/b" for "/a/b/c"; "." for "c").
 [[nodiscard]] std::string FolderOf(const std::string& path);
@@ -19,5 +33,30 @@ namespace tambrel {
 // that name is taken, and moves its -wal and -shm files along. Returns the
 // new name, or empty when it could not be renamed.
 [[nodiscard]] std::string SetAside(const std::string& path);
+
+enum class OpenOutcome { kOpened, kDamaged, kBusy, kFailed };
+
+// Makes the file's folders, then calls `tryOpen` (which closes the file
+// again unless it returns kOpened) until the file is opened or has failed.
+// A damaged file is set aside once and a new one begun, its new name going
+// to `setAsideTo`; a lock is waited out for kHistoryBusyTimeoutMs. Returns
+// why nothing can be kept when that is decided here, else empty.
+[[nodiscard]] std::string OpenOrSetAside(const std::string& path, std::string* setAsideTo,
+                                         const std::function<OpenOutcome()>& tryOpen);
+
+// Whether the file ends within a page with no journal beside it. SQLite
+// writes only whole pages and keeps no checksums, so a file cut short in
+// its last page can otherwise read as sound, its values changed.
+[[nodiscard]] bool CutShort(const std::string& path, std::int64_t pageSize);
+
+// Why the file at `path` cannot be kept, in a few plain words that follow
+// "History is not being saved: ", from SQLite's result code and the errno
+// behind it (0 when unknown).
+[[nodiscard]] std::string WhyNotKept(int sqliteCode, int systemErrno, const std::string& path);
+
+// A run's values as the file keeps them: 16-bit little-endian, two bytes
+// each. An odd last byte is ignored.
+[[nodiscard]] std::string ValuesToBytes(const std::vector<std::int16_t>& values);
+[[nodiscard]] std::vector<std::int16_t> BytesToValues(const void* bytes, std::size_t size);
 
 }  // namespace tambrel

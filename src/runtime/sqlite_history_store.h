@@ -3,14 +3,10 @@
 #include <memory>
 #include <string>
 
+#include "runtime/history_file.h"
 #include "runtime/history_store.h"
 
 namespace tambrel {
-
-// Where the history lives: $XDG_STATE_HOME/tambrel/history.sqlite3, or
-// ~/.local/state/tambrel/history.sqlite3 when that variable is unset, empty
-// or not an absolute path.
-[[nodiscard]] std::string DefaultHistoryPath();
 
 // The history kept in an SQLite file at `path`, made with its folders if
 // need be. Never throws, and is null only when memory runs out. A store

@@ -1,0 +1,133 @@
+// A process recording runs is killed with SIGKILL at random moments, again
+// and again, into the same file: every run it reported as kept must be
+// there, whole, and the file sound. TAMBREL_CRASH_SEED replays a failure.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <time.h>
+
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "runtime/sqlite_history_store.h"
+#include "store/store_support.h"
+
+namespace tambrel {
+namespace {
+
+constexpr int kKills = 220;
+// Small enough that the trim runs in most transactions.
+constexpr HistoryLimits kLimits{40, 30'000};
+
+// The child: records runs until it is killed, and after each commit writes
+// "id ended sides v1 v2 ...\n" to `out` in one write.
+void RecordForever(const std::string& path, unsigned seed, int out) {
+  std::mt19937 random(seed);
+  auto store = OpenSqliteHistoryStore(path);
+  for (std::int64_t n = 0;; ++n) {
+    StoredRun run;
+    run.endedAtMs = static_cast<std::int64_t>(seed) * 100'000 + n;
+    run.sides = static_cast<std::int16_t>(std::uniform_int_distribution<int>(2, 100)(random));
+    // Mostly short runs; now and then one whose values span pages.
+    const int count = random() % 8 == 0 ? std::uniform_int_distribution<int>(1000, 6000)(random)
+                                         : std::uniform_int_distribution<int>(1, 40)(random);
+    std::uniform_int_distribution<int> value(1, run.sides);
+    for (int i = 0; i < count; ++i) run.values.push_back(static_cast<std::int16_t>(value(random)));
+    const auto id = store->Record(run, {1, run.sides, run.endedAtMs}, kLimits);
+    std::string line;
+    if (!id) {
+      testing::WriteAll(out, "problem " + store->Problem() + "\n");
+      return;
+    }
+    line = std::to_string(*id) + " " + std::to_string(run.endedAtMs) + " " +
+           std::to_string(run.sides);
+    for (const std::int16_t v : run.values) line += " " + std::to_string(v);
+    testing::WriteAll(out, line + "\n");
+  }
+}
+
+// Every reported run that the limits still keep is in the file, whole.
+// Returns how many were checked; `newest` must be among them.
+std::size_t CheckReportedRuns(const std::string& path,
+                              const std::map<std::int64_t, StoredRun>& reported,
+                              std::int64_t newest) {
+  auto store = OpenSqliteHistoryStore(path);
+  EXPECT_EQ(store->Problem(), "");
+  std::map<std::int64_t, StoredRun> kept;
+  EXPECT_TRUE(store->ForEachRun([&](const StoredRun& run) { kept[run.id] = run; }));
+  if (kept.empty()) return 0;
+  std::size_t checked = 0;
+  for (auto it = reported.lower_bound(kept.begin()->first); it != reported.end(); ++it) {
+    const auto found = kept.find(it->first);
+    EXPECT_NE(found, kept.end()) << "run " << it->first << " was reported kept but is gone";
+    if (found == kept.end()) continue;
+    EXPECT_EQ(testing::Fields(found->second), testing::Fields(it->second));
+    ++checked;
+  }
+  EXPECT_TRUE(newest < 0 || kept.count(newest) == 1) << "the last reported run is gone";
+  return checked;
+}
+
+TEST(HistoryCrash, EveryReportedRunSurvivesKillNine) {
+  const testing::PrivateStateHome home;
+  const std::string path = DefaultHistoryPath();
+  const char* given = std::getenv("TAMBREL_CRASH_SEED");
+  const unsigned seed =
+      given != nullptr ? static_cast<unsigned>(std::stoul(given)) : std::random_device{}();
+  std::cout << "crash test seed: " << seed << " (TAMBREL_CRASH_SEED replays it)\n";
+  std::mt19937 random(seed);
+
+  std::map<std::int64_t, StoredRun> reported;
+  std::size_t checked = 0;
+  for (int kill = 0; kill < kKills; ++kill) {
+    const unsigned childSeed = static_cast<unsigned>(random());
+    const testing::Child child =
+        testing::Spawn([&](int out) { RecordForever(path, childSeed, out); });
+    // Now and then at once, so that some die while opening the file.
+    const long delayUs =
+        random() % 10 == 0 ? 0 : std::uniform_int_distribution<long>(0, 40'000)(random);
+    const timespec delay{0, delayUs * 1000};
+    nanosleep(&delay, nullptr);
+    ::kill(child.pid, SIGKILL);
+    std::istringstream lines(testing::Collect(child));
+    std::int64_t newest = -1;
+    for (std::string line; std::getline(lines, line);) {
+      if (lines.eof()) break;  // cut off by the kill: not reported
+      ASSERT_NE(line.rfind("problem", 0), 0U) << line;
+      std::istringstream fields(line);
+      StoredRun run;
+      int number = 0;
+      fields >> run.id >> run.endedAtMs >> number;
+      run.sides = static_cast<std::int16_t>(number);
+      while (fields >> number) {
+        run.values.push_back(static_cast<std::int16_t>(number));
+        run.sum += number;
+      }
+      run.valueCount = static_cast<std::int32_t>(run.values.size());
+      reported[run.id] = run;
+      newest = run.id;
+    }
+    // After every kill, as the next start of the program would find it.
+    checked += CheckReportedRuns(path, reported, newest);
+    if (::testing::Test::HasFailure()) {
+      std::cout << "failed after kill " << kill << "\n";
+      return;
+    }
+  }
+  std::cout << kKills << " kills, " << reported.size() << " runs reported, " << checked
+            << " checks of a reported run against the file\n";
+  // The limits were reached, so the trim ran between kills too.
+  ASSERT_GT(reported.size(), static_cast<std::size_t>(kLimits.runs));
+
+  // No kill may leave the file looking damaged.
+  for (const auto& entry : std::filesystem::directory_iterator(home.Folder() + "/tambrel")) {
+    EXPECT_EQ(entry.path().filename().string().find("damaged"), std::string::npos) << entry.path();
+  }
+  EXPECT_EQ(testing::IntegrityCheck(path), "ok");
+}
+
+}  // namespace
+}  // namespace tambrel
