@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """End to end with the real screen reader: a run, a larger run, Clear and
-the Distribution window's table, from the keyboard, each heard in Orca's
-speech with the values shown.
+the tables of the Distribution and History windows, from the keyboard, each
+heard in Orca's speech with the values shown.
 
     run-with-orca.sh orca_test.py TAMBREL_BINARY
 
 Exits with 77, skipped, when another Orca of this user runs: Orca allows
 one per user, and that one is the user's own.
 """
+import re
 import sys
 
 from desktop import Orca, OtherOrca, Tambrel
@@ -48,6 +49,7 @@ def main():
         app.keys("ctrl+a")
         app.type("6")
         d6_values = []
+        d6_runs = []
         # Three values; a hundred, of which the window at its first size
         # shows one row before the size message; a hundred in a maximised
         # window, which holds them all.
@@ -61,6 +63,7 @@ def main():
             _, _, said = orca.wait_for(lambda text: "values:" in text, since=mark)
             values = shown_values(app, orca)
             d6_values += values
+            d6_runs.append(values)
             expected = f"{len(values)} values: " + ", ".join(values[:20])
             if len(values) > 20:
                 expected += f", and {len(values) - 20} more"
@@ -89,6 +92,25 @@ def main():
         print(f"Distribution table, second row; Orca said: {said!r}")
         if said[-3:] != row:
             failures.append(f"expected the row {row!r}, Orca said {said!r}")
+
+        # The History window reads a run as a row: the second newest, the
+        # hundred d6s cut short by the full grid.
+        app.keys("Escape")
+        mark = len(orca.speech())
+        app.keys("ctrl+shift+h")
+        orca.wait_for(lambda text: "Tambrel History" in text, since=mark)
+        mark = len(orca.speech())
+        app.keys("Down")
+        run = [int(value) for value in d6_runs[1]]
+        results = ", ".join(str(value) for value in run[:20])
+        if len(run) > 20:
+            results += f", and {len(run) - 20} more"
+        row = ["6.", f"{len(run)}.", f"{sum(run)}.", f"{sum(run) / len(run):.2f}.", f"{results}."]
+        last, _, _ = orca.wait_for(lambda text: text == row[-1], since=mark)
+        said = [text for _, text in orca.speech()[mark:last + 1]]
+        print(f"History table, second row; Orca said: {said!r}")
+        if said[-5:] != row or not re.fullmatch(r"\d\d:\d\d:\d\d\.", said[-6] if len(said) > 5 else ""):
+            failures.append(f"expected a time, then the row {row!r}, Orca said {said!r}")
         passed = not failures
     finally:
         if not passed:
