@@ -89,7 +89,10 @@ if [ "${1:-}" = "--on-display" ]; then
   roll 20 12
   sleep 1
   xdotool key --window "$wid" ctrl+shift+h
-  shoot "$(framed_window 'Tambrel History')" "$(dirname "$output")/history.png"
+  history="$(framed_window 'Tambrel History')"
+  # Wide enough for "Results" to show twenty values and how many follow.
+  xdotool windowsize "$history" 1100 420
+  shoot "$history" "$(dirname "$output")/history.png"
   exit 0
 fi
 
