@@ -151,6 +151,30 @@ void BM_HistoryUpdateAfterRun(benchmark::State& state) {
 }
 BENCHMARK(BM_HistoryUpdateAfterRun)->ArgName("open")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// The window's own part of that update: from the news that a run was kept
+// to the end of the window's paint, the run and its commit not timed.
+void BM_HistoryWindowUpdate(benchmark::State& state) {
+  const std::string path = CopyOfRunsFile("window-update");
+  if (path.empty()) return state.SkipWithError("the history file could not be made");
+  const auto maximised = WindowOnFile(state, path);
+  if (!maximised) return;
+  maximised->session.ShowHistory();
+  frmHistory& shown = *maximised->session.HistoryWindow();
+  static_cast<void>(QTest::qWaitForWindowExposed(&shown));
+  QApplication::processEvents();
+  PlacedRun run;
+  run.sides = 20;
+  for (std::int16_t value = 1; value <= 20; ++value) run.values.push_back(value);
+  for (auto _ : state) {
+    state.PauseTiming();
+    maximised->session.Record().RunEnded(run);
+    state.ResumeTiming();
+    shown.HistoryChanged();
+    QApplication::processEvents();
+  }
+}
+BENCHMARK(BM_HistoryWindowUpdate)->Unit(benchmark::kMillisecond);
+
 // Save As of the whole history of 10,000 runs to a CSV file, through
 // QSaveFile as the button does it once a name is chosen.
 void BM_HistorySaveAs(benchmark::State& state) {
