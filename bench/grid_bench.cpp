@@ -4,10 +4,12 @@
 #include <malloc.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 #include <vector>
@@ -159,6 +161,11 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" TAMBREL_BENCH_SCREEN);
   }
+  // A state folder of its own, so that no history of the user's is read or
+  // written; removed, with the files made in it, on the way out.
+  const QTemporaryDir state;
+  if (!state.isValid()) return 1;
+  qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -17,7 +17,20 @@ trap 'rm -rf "$out"' EXIT
 "$root/build/bench/tambrel_bench" --benchmark_repetitions=11 \
   --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true \
   --benchmark_out="$out/grid.json" --benchmark_out_format=json >/dev/null 2>"$out/grid.log"
-"$root/scripts/with-xvfb.sh" python3 "$root/bench/startup.py" \
-  "$root/build/bench/libtambrel_startup_probe.so" "$root/build/src/tambrel" \
-  "$root/build/bench/tambrel_one_label_window" "${1:-21}" >"$out/startup.txt"
-python3 "$root/bench/report.py" "$out/grid.json" "$out/startup.txt"
+# Start-up with an empty history file and with one of 10,000 runs, and the
+# one-label window with SQLite linked in against without it.
+bin="$root/build/bench"
+startup() {
+  "$root/scripts/with-xvfb.sh" python3 "$root/bench/startup.py" \
+    "$bin/libtambrel_startup_probe.so" "$@" >>"$out/startup.txt"
+}
+startup "$root/build/src/tambrel" "$bin/tambrel_one_label_window" "${1:-21}" \
+  --history empty --fill "$bin/tambrel_history_fill"
+startup "$root/build/src/tambrel" "$bin/tambrel_one_label_window" "${1:-21}" \
+  --history runs --fill "$bin/tambrel_history_fill" --name startup_runs
+startup "$bin/tambrel_one_label_window_sqlite" "$bin/tambrel_one_label_window" "${1:-21}" \
+  --name sqlite_link
+# The file's size and the program's memory at the history's limits.
+"$root/scripts/with-xvfb.sh" python3 "$root/bench/history_limits.py" "$root/build/src/tambrel" \
+  "$bin/tambrel_history_fill" >"$out/limits.txt"
+python3 "$root/bench/report.py" "$out/grid.json" "$out/startup.txt" "$out/limits.txt"

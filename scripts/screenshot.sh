@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Takes the picture of Tambrel shown in the docs: the window, framed by a
-# window manager, after twelve rolls of a 20-sided die.
+# Takes the pictures of Tambrel shown in the docs, each window framed by a
+# window manager: the main window after twelve rolls of a 20-sided die
+# (OUTPUT_PNG); beside it, distribution.png, the Distribution window after
+# six runs of a thousand d6s, and history.png, the History window after a
+# few more runs of other dice.
 #
 #   scripts/screenshot.sh [TAMBREL_BINARY] [OUTPUT_PNG]
 #
 # Defaults: build/src/tambrel and docs/tambrel.png. TAMBREL_BIN also names
-# the binary. Runs on a private Xvfb display with openbox.
+# the binary. Runs on a private Xvfb display with openbox, with a state
+# folder of its own (removed afterwards) for the history file.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -13,40 +17,82 @@ if [ "${1:-}" = "--on-display" ]; then
   # The part that runs inside scripts/with-xvfb.sh, with DISPLAY set.
   binary="$2"
   output="$3"
-  "$binary" &
+  state="$(mktemp -d)"
+  XDG_STATE_HOME="$state" "$binary" &
   app_pid=$!
-  trap 'kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true' EXIT
+  trap 'kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; rm -rf "$state"' EXIT
 
-  wid=""
-  for _ in $(seq 1 100); do
-    wid="$(xdotool search --onlyvisible --name '^Tambrel Generation$' 2>/dev/null | head -n 1 || true)"
-    [ -n "$wid" ] && break
-    kill -0 "$app_pid" 2>/dev/null || { echo "$0: tambrel exited before showing its window" >&2; exit 1; }
-    sleep 0.1
-  done
-  [ -n "$wid" ] || { echo "$0: tambrel's window never appeared" >&2; exit 1; }
+  # The id of the shown window titled $1, once the window manager has
+  # framed it (published its frame extents).
+  framed_window() {
+    local found=""
+    for _ in $(seq 1 100); do
+      found="$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)"
+      [ -n "$found" ] && break
+      kill -0 "$app_pid" 2>/dev/null || { echo "$0: tambrel exited before showing $1" >&2; exit 1; }
+      sleep 0.1
+    done
+    [ -n "$found" ] || { echo "$0: $1 never appeared" >&2; exit 1; }
+    for _ in $(seq 1 100); do
+      xprop -id "$found" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '=' && break
+      sleep 0.1
+    done
+    echo "$found"
+  }
+  # Client-area pixels, from the centres of the controls in the window's
+  # layout (twips / 15): a die-size button (4, 6, 8, 10, 12, 20, 100), the
+  # times box, "Generate Number" as often as asked.
+  roll() {
+    local sides="$1" times="$2" runs="${3:-1}" x
+    case "$sides" in
+      4) x=56 ;; 6) x=96 ;; 8) x=136 ;; 10) x=176 ;; 12) x=216 ;; 20) x=256 ;; 100) x=296 ;;
+    esac
+    xdotool mousemove --window "$wid" "$x" 36 click 1
+    xdotool mousemove --window "$wid" 292 112 click 1
+    xdotool key --window "$wid" ctrl+a
+    xdotool type --window "$wid" --delay 50 "$times"
+    xdotool mousemove --window "$wid" 42 160 click --repeat "$runs" --delay 300 1
+  }
+  shoot() {
+    # Move the pointer off the windows so that no button shows it hovering.
+    xdotool mousemove 5 5
+    sleep 1
+    import -window "$1" -frame "$2"
+    echo "Saved $2"
+  }
 
-  # Framed once the window manager has published the frame extents.
-  for _ in $(seq 1 100); do
-    xprop -id "$wid" _NET_FRAME_EXTENTS 2>/dev/null | grep -q '=' && break
-    sleep 0.1
-  done
+  wid="$(framed_window 'Tambrel Generation')"
   sleep 0.5
 
-  # Client-area pixels, from the centres of the controls in the window's
-  # layout (twips / 15): the "20" button, the times box, "Generate Number".
   xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
-  xdotool mousemove --window "$wid" 256 36 click 1
-  xdotool mousemove --window "$wid" 292 112 click 1
-  xdotool key --window "$wid" ctrl+a
-  xdotool type --window "$wid" --delay 50 12
-  xdotool mousemove --window "$wid" 42 160 click 1
-  # Move the pointer off the window so that no button shows it hovering.
-  xdotool mousemove 5 5
+  roll 20 12
+  shoot "$wid" "$output"
+
+  # Six thousand d6s, enough for the chi-square test to judge; the window
+  # is maximised meanwhile so that the grid holds a thousand values.
+  wmctrl -i -r "$wid" -b add,maximized_vert,maximized_horz
+  sleep 1
+  roll 6 1000 6
+  sleep 1
+  xdotool key --window "$wid" ctrl+shift+d
+  distribution="$(framed_window 'Tambrel Distribution')"
+  shoot "$distribution" "$(dirname "$output")/distribution.png"
+  xdotool windowactivate --sync "$distribution" key Escape
+  wmctrl -i -r "$wid" -b remove,maximized_vert,maximized_horz
   sleep 1
 
-  import -window "$wid" -frame "$output"
-  echo "Saved $output"
+  # A few runs of other dice on top of the d6s, then the History window.
+  xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
+  roll 100 8
+  roll 8 3 2
+  roll 4 1
+  roll 20 12
+  sleep 1
+  xdotool key --window "$wid" ctrl+shift+h
+  history="$(framed_window 'Tambrel History')"
+  # Wide enough for "Results" to show twenty values and how many follow.
+  xdotool windowsize "$history" 1100 420
+  shoot "$history" "$(dirname "$output")/history.png"
   exit 0
 fi
 
