@@ -167,7 +167,7 @@ void BM_HistoryWindowUpdate(benchmark::State& state) {
   for (std::int16_t value = 1; value <= 20; ++value) run.values.push_back(value);
   for (auto _ : state) {
     state.PauseTiming();
-    maximised->session.Record().RunEnded(run);
+    maximised->session.Record().RunPlaced(run);
     state.ResumeTiming();
     shown.HistoryChanged();
     QApplication::processEvents();
