@@ -51,14 +51,9 @@ const QString kUntouched = QStringLiteral("(the clipboard before Copy Values)");
 RecordEvent RandomRecordEvent(std::uint64_t bits) {
   // Restarts are the dearest; a sequence gets one now and then.
   static constexpr std::array<std::pair<int, RecordKind>, 9> kWeights = {{
-      {24, RecordKind::RollAgain},
-      {8, RecordKind::ClearHistory},
-      {8, RecordKind::Restart},
-      {18, RecordKind::CopyValues},
-      {14, RecordKind::ShowDistribution},
-      {7, RecordKind::CloseDistribution},
-      {11, RecordKind::Reset},
-      {5, RecordKind::ShowHistory},
+      {24, RecordKind::RollAgain}, {8, RecordKind::ClearHistory}, {8, RecordKind::Restart},
+      {18, RecordKind::CopyValues}, {14, RecordKind::ShowDistribution},
+      {7, RecordKind::CloseDistribution}, {11, RecordKind::Reset}, {5, RecordKind::ShowHistory},
       {5, RecordKind::CloseHistory},
   }};
   RecordEvent e;
@@ -100,8 +95,7 @@ SessionRecord::SessionRecord(testing::RecordingServices& services)
     : services_(services),
       path_(folder_.filePath(QStringLiteral("state/tambrel/history.sqlite3")).toStdString()) {}
 
-// The session goes before the folder that holds its file.
-SessionRecord::~SessionRecord() { session_.reset(); }
+SessionRecord::~SessionRecord() = default;
 
 bool SessionRecord::Start() {
   session_.reset();
@@ -135,15 +129,20 @@ void SessionRecord::StoreOpened() {
 }
 
 // By its shortcut in the main window, or by the menu item.
-void SessionRecord::ShowHistory(int how) {
+void SessionRecord::Show(int how, Qt::Key key, const char* action, bool& shown) {
   if (how == 0) {
     ActivateMain();
-    QTest::keyClick(Window(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(Window(), key, Qt::ControlModifier | Qt::ShiftModifier);
   } else {
-    Window()->findChild<QAction*>(QStringLiteral("actShowHistory"))->trigger();
+    Window()->findChild<QAction*>(QString::fromLatin1(action))->trigger();
   }
-  historyShown_ = true;
+  shown = true;
   StoreOpened();
+}
+
+void SessionRecord::ShowHistory(int how) { Show(how, Qt::Key_H, "actShowHistory", historyShown_); }
+void SessionRecord::ShowDistribution(int how) {
+  Show(how, Qt::Key_D, "actShowDistribution", distributionShown_);
 }
 
 std::optional<ModelRun> SessionRecord::ChooseRun(const RecordEvent& e) {
@@ -162,15 +161,13 @@ void SessionRecord::Apply(const RecordEvent& e, const QString& shownText) {
       if (history == nullptr) break;
       auto* table = history->findChild<QTableView*>(QStringLiteral("tblRuns"));
       Activate(history);
-      if (!chosenRow_) {
-        // Nothing to roll: the button does nothing.
-        QTest::mouseClick(history->findChild<QPushButton*>(QStringLiteral("cmdRollAgain")), Qt::LeftButton);
-        break;
+      // Without a row to pick, the button does nothing.
+      const QModelIndex index = table->model()->index(chosenRow_.value_or(0), e.pick % 6);
+      if (chosenRow_) {
+        Did("Roll Again");
+        table->setCurrentIndex(index);
       }
-      Did("Roll Again");
-      const QModelIndex index = table->model()->index(*chosenRow_, e.pick % 6);
-      table->setCurrentIndex(index);
-      if (e.how == 0) {
+      if (!chosenRow_ || e.how == 0) {
         QTest::mouseClick(history->findChild<QPushButton*>(QStringLiteral("cmdRollAgain")), Qt::LeftButton);
       } else if (e.how == 1) {
         QTest::keyClick(table, Qt::Key_Return);
@@ -215,16 +212,7 @@ void SessionRecord::Apply(const RecordEvent& e, const QString& shownText) {
       }
       break;
     }
-    case RecordKind::ShowDistribution:
-      if (e.how == 0) {
-        ActivateMain();
-        QTest::keyClick(Window(), Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
-      } else {
-        Window()->findChild<QAction*>(QStringLiteral("actShowDistribution"))->trigger();
-      }
-      distributionShown_ = true;
-      StoreOpened();
-      break;
+    case RecordKind::ShowDistribution: ShowDistribution(e.how); break;
     case RecordKind::CloseDistribution:
     case RecordKind::CloseHistory: {
       const bool history = e.kind == RecordKind::CloseHistory;
@@ -240,11 +228,7 @@ void SessionRecord::Apply(const RecordEvent& e, const QString& shownText) {
       break;
     }
     case RecordKind::Reset: {
-      if (DistributionWindow() == nullptr || !DistributionWindow()->isVisible()) {
-        Window()->findChild<QAction*>(QStringLiteral("actShowDistribution"))->trigger();
-        distributionShown_ = true;
-        StoreOpened();
-      }
+      if (DistributionWindow() == nullptr || !DistributionWindow()->isVisible()) ShowDistribution(e.pick % 2);
       auto* distribution = session_->Distribution();
       Activate(distribution);
       // Reset forgets the range shown, when it has counted anything.
@@ -337,10 +321,8 @@ std::string SessionRecord::CheckRows() {
     const std::vector<int> keptHead(kept[row].values.begin(), kept[row].values.end());
     if (kept[row].sides != run.sides || kept[row].valueCount != static_cast<std::int32_t>(run.values.size()) ||
         kept[row].sum != SumOf(run.values) || keptHead != head) {
-      return "history: run " + std::to_string(row) + " kept as d" + std::to_string(kept[row].sides) + " with " +
-             std::to_string(kept[row].valueCount) + " values, sum " + std::to_string(kept[row].sum) +
-             "; expected d" + std::to_string(run.sides) + " with " + std::to_string(run.values.size()) +
-             ", sum " + std::to_string(SumOf(run.values));
+      return "history: run " + std::to_string(row) + " kept as " + ResultsOf(keptHead).toStdString() +
+             ", expected d" + std::to_string(run.sides) + ": " + ResultsOf(run.values).toStdString();
     }
   }
   return {};

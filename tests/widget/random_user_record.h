@@ -89,7 +89,9 @@ class SessionRecord {
   QWidget* HistoryWindow() const;
   QWidget* DistributionWindow() const;
   void Activate(QWidget* window);
+  void Show(int how, Qt::Key key, const char* action, bool& shown);
   void ShowHistory(int how);
+  void ShowDistribution(int how);
   void StoreOpened();
   void Did(const char* what) { did_ = what; }
   [[nodiscard]] std::string CheckRows();
@@ -97,6 +99,7 @@ class SessionRecord {
   [[nodiscard]] std::string CheckTally();
 
   testing::RecordingServices& services_;
+  // Before the session, so that the file outlives it.
   QTemporaryDir folder_;
   std::string path_;
   std::unique_ptr<TambrelSession> session_;
