@@ -1,7 +1,8 @@
 // A randomized user: seeded sequences of typing, pasting, clicking and
 // resizing played against the real window, with every visible effect
 // checked after every event against a model of the grid written here from
-// the layout rules alone.
+// the layout rules alone; and, in random_user_record.cpp, the windows
+// beyond it and restarts on the session's own history file.
 //
 //   TAMBREL_FUZZ_SEED       the first sequence's seed (printed; random if unset)
 //   TAMBREL_FUZZ_SEQUENCES  how many sequences, seeds counting up from it
