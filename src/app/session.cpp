@@ -12,7 +12,7 @@ namespace tambrel {
 TambrelSession::TambrelSession(Services& services, History::Opener opener)
     : services_(services),
       history_(tally_, std::move(opener), [] { return QDateTime::currentMSecsSinceEpoch(); }),
-      window_(new frmTambrel(services, &tally_)) {
+      window_(new frmTambrel(services, &tally_, &history_)) {
   connect(window_, &frmTambrel::runEnded, this, &TambrelSession::RunEnded);
   connect(window_, &frmTambrel::distributionRequested, this, &TambrelSession::ShowDistribution);
   connect(window_, &frmTambrel::historyRequested, this, &TambrelSession::ShowHistory);
@@ -33,7 +33,6 @@ frmDistribution* TambrelSession::Distribution() const { return distribution_.dat
 frmHistory* TambrelSession::HistoryWindow() const { return historyWindow_.data(); }
 
 void TambrelSession::RunEnded() {
-  history_.RunEnded(window_->LastRun());
   if (distribution_) distribution_->TallyChanged();
   if (historyWindow_) historyWindow_->HistoryChanged();
 }

@@ -47,7 +47,7 @@ void History::LoadTally() {
   }
 }
 
-void History::RunEnded(const PlacedRun& run) {
+void History::RunPlaced(const PlacedRun& run) {
   if (run.values.empty()) return;
   HistoryStore& store = Store();
   const std::int64_t now = clock_();
@@ -64,6 +64,9 @@ void History::RunEnded(const PlacedRun& run) {
 
   if (const auto id = store.Record(stored, kept, kHistoryLimits)) {
     if (!inMemory_) sessionRuns_.push_back(*id);
+    // A file that could not be opened is told of at the first run it
+    // does not keep, not while the window first shows.
+    ReportOnce();
     return;
   }
   problem_ = store.Problem();

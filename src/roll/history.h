@@ -21,7 +21,7 @@ inline constexpr std::size_t kResultsShown = 20;
 // beside it. The store is opened once the window is on the screen, not
 // before. Where it cannot keep them, the runs and the tally go on in memory
 // for the rest of the session, and the reason is told once.
-class History {
+class History final : public RunRecorder {
  public:
   // Opens the store; says in `notice` what it had to do that the user
   // should hear of, such as setting a damaged file aside.
@@ -31,7 +31,7 @@ class History {
   using ProblemReport = std::function<void(const std::string& problem)>;
 
   History(Tally& tally, Opener opener, Clock clock);
-  ~History();
+  ~History() override;
   History(const History&) = delete;
   History& operator=(const History&) = delete;
 
@@ -40,9 +40,9 @@ class History {
 
   [[nodiscard]] const Tally& Counted() const { return tally_; }
 
-  // A run has ended; its values are already in the tally. Kept when it
-  // placed any.
-  void RunEnded(const PlacedRun& run);
+  // A run has placed its values, which are already in the tally; kept
+  // when it placed any.
+  void RunPlaced(const PlacedRun& run) override;
   // Forgets one range's counts, in the tally and in the store.
   void ResetRange(ValueRange range);
   // Forgets every run; the tally stays.

@@ -79,7 +79,7 @@ std::string ResultsCell(const StoredRun& run) {
   std::string text = Joined(run.values, kResultsShown, ", ");
   const auto shown = std::min<std::size_t>(run.values.size(), kResultsShown);
   const auto more = static_cast<std::int64_t>(run.valueCount) - static_cast<std::int64_t>(shown);
-  if (more > 0) text += ", and " + std::to_string(more) + " more";
+  if (more > 0) text += Format(", and %lld more", static_cast<long long>(more));
   return text;
 }
 

@@ -25,11 +25,13 @@ void RollRun::Generate() {
     if (!n || *n == 0) {
       // The box now holds a blank that no later pass could read, so the run
       // ends here instead of repeating the message.
+      Placed();
       ReportInvalidNumber();
       return;
     }
     const std::int16_t value = DrawRoll(*n, services_);
     if (!grid_.PlaceResult(value)) {
+      Placed();
       services_.MsgBox(kGridFullPrompt, MsgStyle::Information, form_.Caption());
       return;
     }
@@ -39,6 +41,11 @@ void RollRun::Generate() {
     // PlaceResult refuses the last index, so this step always fits.
     fields_.intNextLabel = CheckedAdd<std::int16_t>(fields_.intNextLabel, 1).value_or(fields_.intNextLabel);
   }
+  Placed();
+}
+
+void RollRun::Placed() {
+  if (recorder_ != nullptr && !last_.values.empty()) recorder_->RunPlaced(last_);
 }
 
 void RollRun::ReportInvalidNumber() {

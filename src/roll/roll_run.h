@@ -24,15 +24,29 @@ struct PlacedRun {
   std::vector<std::int16_t> values;
 };
 
+// Told of every run that placed values, once it has placed its last and
+// before any message it ends with: what the grid shows is kept before the
+// user can see it.
+class RunRecorder {
+ public:
+  virtual ~RunRecorder() = default;
+  virtual void RunPlaced(const PlacedRun& run) = 0;
+};
+
 // What "Generate Number" does: replaces the grid with as many fresh draws as
 // the times box asks for, each between 1 and the number in the number box.
 class RollRun {
  public:
-  // Every value the run places on the grid is counted in the tally, when
-  // there is one.
+  // Every value the run places on the grid is counted in the tally, and
+  // the run told to the recorder, when there are ones.
   RollRun(GridFields& fields, ResultGrid& grid, FormFields& form, Services& services,
-          Tally* tally = nullptr)
-      : fields_(fields), grid_(grid), form_(form), services_(services), tally_(tally) {}
+          Tally* tally = nullptr, RunRecorder* recorder = nullptr)
+      : fields_(fields),
+        grid_(grid),
+        form_(form),
+        services_(services),
+        tally_(tally),
+        recorder_(recorder) {}
 
   void Generate();
 
@@ -41,12 +55,14 @@ class RollRun {
 
  private:
   void ReportInvalidNumber();
+  void Placed();
 
   GridFields& fields_;
   ResultGrid& grid_;
   FormFields& form_;
   Services& services_;
   Tally* tally_;
+  RunRecorder* recorder_;
   PlacedRun last_;
 };
 

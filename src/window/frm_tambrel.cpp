@@ -72,12 +72,12 @@ void FitCaption(QLabel& label) {
 
 }  // namespace
 
-frmTambrel::frmTambrel(Services& services, Tally* tally, QWidget* parent)
+frmTambrel::frmTambrel(Services& services, Tally* tally, RunRecorder* recorder, QWidget* parent)
     : QWidget(parent),
       services_(services),
       lblNum_(TemplateLabel()),
       grid_(fields_, lblNum_),
-      run_(fields_, grid_, *this, services_, tally) {
+      run_(fields_, grid_, *this, services_, tally, recorder) {
   setObjectName(QStringLiteral("frmTambrel"));
   setWindowTitle(QStringLiteral("Template"));
   QFont windowFont(QStringLiteral("Arial"));

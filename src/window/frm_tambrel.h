@@ -34,8 +34,10 @@ class frmTambrel final : public QWidget, public FormFields {
   Q_OBJECT
 
  public:
-  // Every value a run places is counted in `tally`, when there is one.
-  explicit frmTambrel(Services& services, Tally* tally = nullptr, QWidget* parent = nullptr);
+  // Every value a run places is counted in `tally`, and every run told to
+  // `recorder`, when there are ones.
+  explicit frmTambrel(Services& services, Tally* tally = nullptr, RunRecorder* recorder = nullptr,
+                      QWidget* parent = nullptr);
   ~frmTambrel() override;
 
   [[nodiscard]] const GridFields& Fields() const { return fields_; }
@@ -58,8 +60,7 @@ class frmTambrel final : public QWidget, public FormFields {
  Q_SIGNALS:
   void distributionRequested();
   void historyRequested();
-  // After every run, once its messages are closed; LastRun() tells what it
-  // placed.
+  // After every run, once its messages are closed.
   void runEnded();
 
  protected:

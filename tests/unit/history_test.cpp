@@ -62,9 +62,9 @@ class HistoryTest : public ::testing::Test {
 };
 
 TEST_F(HistoryTest, RowsAreTheRunsThatPlacedValuesNewestFirst) {
-  history_.RunEnded({6, {4, 1, 6}});
-  history_.RunEnded({20, {}});  // a run that placed nothing is no row
-  history_.RunEnded({-4, {-3, 0}});
+  history_.RunPlaced({6, {4, 1, 6}});
+  history_.RunPlaced({20, {}});  // a run that placed nothing is no row
+  history_.RunPlaced({-4, {-3, 0}});
   const std::vector<StoredRun> rows = history_.Runs(0, 10);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].sides, -4);
@@ -89,7 +89,7 @@ class HistoryLimitTest : public HistoryTest, public ::testing::WithParamInterfac
 TEST_P(HistoryLimitTest, TheOldestRunsGoFirst) {
   const LimitCase& limit = GetParam();
   const std::vector<std::int16_t> values = Values(limit.valuesPerRun);
-  for (int run = 0; run < limit.runs; ++run) history_.RunEnded({static_cast<std::int16_t>(run % 30000 + 1), values});
+  for (int run = 0; run < limit.runs; ++run) history_.RunPlaced({static_cast<std::int16_t>(run % 30000 + 1), values});
   ASSERT_EQ(history_.RunCount(), limit.kept);
   EXPECT_EQ(history_.Runs(0, 1).front().sides, (limit.runs - 1) % 30000 + 1);
   const std::int64_t oldest = limit.runs - limit.kept;
@@ -183,10 +183,10 @@ TEST_F(HistoryTest, AStoreThatFailsIsToldOnceAndTheSessionGoesOnInMemory) {
   History history(tally_, [failing](std::string&) { return std::unique_ptr<HistoryStore>(failing); },
                   [this] { return now_++; });
   history.OnProblem([&told](const std::string& problem) { told.push_back(problem); });
-  history.RunEnded({6, {1, 2}});
+  history.RunPlaced({6, {1, 2}});
   failing->failing = true;
-  history.RunEnded({6, {3}});
-  history.RunEnded({6, {4}});
+  history.RunPlaced({6, {3}});
+  history.RunPlaced({6, {4}});
   EXPECT_EQ(told, std::vector<std::string>{"the disk is full"});
   EXPECT_EQ(history.Problem(), "the disk is full");
   // The run kept before the failure comes along; none is lost.
@@ -194,6 +194,21 @@ TEST_F(HistoryTest, AStoreThatFailsIsToldOnceAndTheSessionGoesOnInMemory) {
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0].values, std::vector<std::int16_t>{4});
   EXPECT_EQ(rows[2].values, (std::vector<std::int16_t>{1, 2}));
+}
+
+TEST_F(HistoryTest, AStoreThatCannotOpenIsToldAtTheFirstRunNotBefore) {
+  auto* failing = new FailingStore;
+  failing->failing = true;
+  int told = 0;
+  History history(tally_, [failing](std::string&) { return std::unique_ptr<HistoryStore>(failing); },
+                  [this] { return now_++; });
+  history.OnProblem([&told](const std::string&) { ++told; });
+  history.Open();
+  EXPECT_EQ(told, 0);
+  history.RunPlaced({6, {5}});
+  history.RunPlaced({6, {6}});
+  EXPECT_EQ(told, 1);
+  EXPECT_EQ(history.RunCount(), 2);
 }
 
 }  // namespace

@@ -150,6 +150,34 @@ TEST_F(RollRunTest, MoreThanFitShowsWhatFitsThenOneSizeMessage) {
   EXPECT_EQ(form_.number_reads, 10) << "no pass after the one that did not fit";
 }
 
+// What a run placed is handed on before any message it ends with, so that
+// it is kept before the user sees the grid; a run that placed nothing is
+// not handed on.
+TEST_F(RollRunTest, ARunIsRecordedWithItsValuesBeforeTheMessageItEndsWith) {
+  struct Recorder final : RunRecorder {
+    explicit Recorder(const RecordingServices& services) : services_(services) {}
+    void RunPlaced(const PlacedRun& run) override {
+      runs.push_back(run);
+      messagesBefore.push_back(services_.messages.size());
+    }
+    const RecordingServices& services_;
+    std::vector<PlacedRun> runs;
+    std::vector<std::size_t> messagesBefore;
+  } recorder(services_);
+  RollRun run(fields_, grid_, form_, services_, nullptr, &recorder);
+  for (const auto& [number, times] : {std::pair{"20", "30"}, {"6", "2"}, {"", "2"}, {"6", "0"}}) {
+    form_.number_text = number;
+    form_.times_text = times;
+    run.Generate();
+  }
+  ASSERT_EQ(recorder.runs.size(), 2u);
+  EXPECT_EQ(recorder.runs[0].sides, 20);
+  EXPECT_EQ(recorder.runs[0].values.size(), 9u);
+  EXPECT_EQ(recorder.messagesBefore[0], 0u) << "recorded before the grid-full message";
+  EXPECT_EQ(recorder.runs[1].values.size(), 2u);
+  EXPECT_EQ(std::to_string(recorder.runs[1].values[1]), labels_[2].caption);
+}
+
 TEST_F(RollRunTest, SizeMessageIsTitledWithTheWindowsCurrentCaption) {
   form_.caption = "Another caption";
   Generate("6", "10");

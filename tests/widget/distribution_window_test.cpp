@@ -60,6 +60,9 @@ TEST_F(DistributionWindowTest, TableCountsEveryValueTheRunsPlacedUntilReset) {
   EXPECT_EQ(Number()->text(), QStringLiteral("6"));
   EXPECT_EQ(services_.beeps, 0);
   EXPECT_EQ(InTable(*shown), expected);
+  // At its first size, a d6's six rows show whole.
+  auto* counts = shown->findChild<QTableView*>(QStringLiteral("tblCounts"));
+  EXPECT_LE(counts->rowViewportPosition(5) + counts->rowHeight(5), counts->viewport()->height());
 
   // A second run replaces the grid; the tally keeps both.
   Roll("6", "20");
