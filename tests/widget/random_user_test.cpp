@@ -1,7 +1,8 @@
 // A randomized user: seeded sequences of typing, pasting, clicking and
 // resizing played against the real window, with every visible effect
 // checked after every event against a model of the grid written here from
-// the layout rules alone.
+// the layout rules alone; and, in random_user_record.cpp, the windows
+// beyond it and restarts on the session's own history file.
 //
 //   TAMBREL_FUZZ_SEED       the first sequence's seed (printed; random if unset)
 //   TAMBREL_FUZZ_SEQUENCES  how many sequences, seeds counting up from it
@@ -33,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "random_user_record.h"
 #include "support/recording_services.h"
 #include "window/frm_tambrel.h"
 
@@ -89,6 +91,7 @@ enum class Kind {
   Maximise,
   FullScreen,
   Restore,
+  Record,       // beyond the main window: random_user_record.h
 };
 
 struct Event {
@@ -103,6 +106,7 @@ struct Event {
   int index = 0;               // DieButton; Spin: +1 or -1
   bool byKey = false;          // Spin
   QSize size;                  // Resize
+  random_user::RecordEvent record;  // Record
 };
 
 const char* BoxName(Box box) { return box == Box::Number ? "txtNum" : "txtRolled"; }
@@ -161,6 +165,7 @@ std::string Describe(const Event& e) {
     case Kind::Maximise: out << "maximise"; break;
     case Kind::FullScreen: out << "full screen"; break;
     case Kind::Restore: out << "restore"; break;
+    case Kind::Record: out << random_user::Describe(e.record); break;
   }
   return out.str();
 }
@@ -311,6 +316,11 @@ Event RandomEvent(Choices& c) {
       {Qt::Key_Backtab, Qt::ShiftModifier},
   }};
   Event e;
+  if (c.OneIn(9)) {
+    e.kind = Kind::Record;
+    e.record = random_user::RandomRecordEvent(c.Next());
+    return e;
+  }
   e.box = c.OneIn(2) ? Box::Number : Box::Times;
   const int roll = c.Below(100);
   if (roll < 24) {
@@ -442,6 +452,7 @@ struct Stats {
   long long mostRows = 0;
   long long gridFullAtLimit = 0;
   QSize largestWindow;
+  random_user::RecordStats record;
 };
 
 // ---------------------------------------------------------------------------
@@ -449,11 +460,19 @@ struct Stats {
 
 class Player {
  public:
-  Player(std::uint64_t seed, bool trace) : services_(seed), trace_(trace) {
-    window_ = std::make_unique<frmTambrel>(services_);
-    window_->show();
-    if (!QTest::qWaitForWindowExposed(window_.get())) failure_ = "setup: window never exposed";
-    QApplication::setActiveWindow(window_.get());
+  Player(std::uint64_t seed, bool trace) : services_(seed), trace_(trace), record_(services_) {
+    if (!Start()) failure_ = "setup: window never exposed";
+  }
+
+  // The whole program, on the sequence's own history file; again, the
+  // same file after a restart, with a fresh main window.
+  bool Start() {
+    const bool started = record_.Start();
+    window_ = record_.Window();
+    model_ = Model{};
+    drawnFor_ = 1;
+    pendingValues_ = false;
+    ran_ = false;
     number_ = window_->findChild<QLineEdit*>(QStringLiteral("txtNum"));
     times_ = window_->findChild<QLineEdit*>(QStringLiteral("txtRolled"));
     for (auto* button : window_->findChildren<QToolButton*>()) {
@@ -463,6 +482,7 @@ class Player {
     if (number_ == nullptr || times_ == nullptr || up_ == nullptr || down_ == nullptr) {
       failure_ = "setup: a control is missing";
     }
+    return started;
   }
 
   // Plays the events in order and stops at the first that fails a check;
@@ -521,6 +541,7 @@ class Player {
     expectedText_.reset();
     expectedFocus_ = nullptr;
     messagesFrom_ = services_.messages.size();
+    if (e.kind != Kind::Record) record_.ActivateMain();
 
     switch (e.kind) {
       case Kind::Type: {
@@ -598,7 +619,7 @@ class Player {
         break;
       }
       case Kind::Generate:
-        ExpectGenerate();
+        ExpectGenerate(number_->text(), times_->text());
         QTest::mouseClick(Button(QStringLiteral("cmdGenerate")), Qt::LeftButton);
         break;
       case Kind::Clear:
@@ -632,15 +653,39 @@ class Player {
       case Kind::Maximise: window_->showMaximized(); break;
       case Kind::FullScreen: window_->showFullScreen(); break;
       case Kind::Restore: window_->showNormal(); break;
+      case Kind::Record:
+        if (e.record.kind == random_user::RecordKind::RollAgain) {
+          // The row's run goes into the boxes and is generated.
+          if (const auto run = record_.ChooseRun(e.record)) {
+            const QString sides = QString::number(run->sides);
+            ExpectGenerate(sides, QString::number(run->values.size()));
+            expectedText_ = {number_, sides};
+          }
+        }
+        record_.Apply(e.record, ShownText());
+        if (e.record.kind == random_user::RecordKind::Restart && !Start()) Fail("restart: window never exposed");
+        break;
     }
+  }
+
+  // The values shown, a line per grid row and tabs between values.
+  QString ShownText() const {
+    QString text;
+    long long top = -1;
+    for (const Shown& s : model_.shown) {
+      if (!text.isEmpty()) text += s.top == top ? QLatin1Char('\t') : QLatin1Char('\n');
+      text += QString::number(s.value);
+      top = s.top;
+    }
+    return text;
   }
 
   // A run replaces the grid with up to `times` draws, each placed by the
   // rules: the label in column c of row r stands at c*500, r*300+2600; the
   // first label whose left is not less than the right limit closes its row;
   // a top not less than the bottom limit, or a 32767th label, ends the run.
-  void ExpectGenerate() {
-    const std::optional<int> times = WholeNumber(times_->text().toStdString());
+  void ExpectGenerate(const QString& numberText, const QString& timesText) {
+    const std::optional<int> times = WholeNumber(timesText.toStdString());
     if (!times) {
       expectedMessages_.push_back({"Enter a valid amount of times", MsgStyle::Information, "Tambrel1"});
       expectedFocus_ = times_;
@@ -651,7 +696,8 @@ class Player {
     model_.row = 1;
     model_.hiddenLeftOver = false;
     pendingValues_ = true;
-    const std::optional<int> n = WholeNumber(number_->text().toStdString());
+    ran_ = true;
+    const std::optional<int> n = WholeNumber(numberText.toStdString());
     const long long right = static_cast<long long>(window_->width()) * kTwips - 1000;
     const long long bottom = static_cast<long long>(window_->height()) * kTwips - 500;
     drawnFor_ = n.value_or(0);
@@ -722,6 +768,15 @@ class Player {
 
     CheckSize();
     CheckGrid();
+    if (!failure_.empty()) return;
+    // What a run placed is kept, and counted, once the grid has shown it.
+    if (ran_) {
+      std::vector<int> values;
+      for (const Shown& s : model_.shown) values.push_back(s.value);
+      record_.RunEnded(drawnFor_, values);
+      ran_ = false;
+    }
+    if (const std::string failure = record_.Check(); !failure.empty()) Fail(failure);
   }
 
   // The display limits follow the client area; in the normal state the
@@ -799,6 +854,7 @@ class Player {
 
   void Count(Stats& stats) {
     ++stats.events;
+    record_.Count(stats.record);
     for (const Message& m : lastSaid_) {
       Said kind = Said::Avg;
       if (m.prompt == "Enter a valid number") kind = Said::InvalidNumber;
@@ -823,7 +879,8 @@ class Player {
 
   RecordingServices services_;
   bool trace_;
-  std::unique_ptr<frmTambrel> window_;
+  random_user::SessionRecord record_;
+  frmTambrel* window_ = nullptr;
   QLineEdit* number_ = nullptr;
   QLineEdit* times_ = nullptr;
   QToolButton* up_ = nullptr;
@@ -838,6 +895,7 @@ class Player {
   int expectedBeeps_ = 0;
   std::optional<std::pair<QLineEdit*, QString>> expectedText_;
   QWidget* expectedFocus_ = nullptr;
+  bool ran_ = false;  // the event generated, and its values are the grid's
   std::string failure_;
 };
 
@@ -888,11 +946,13 @@ int SequencesFromEnvironment() {
 }
 
 // Text in scripts the installed fonts cannot shape makes Qt warn once per
-// font; the warnings say nothing about the program and bury the report.
+// font, and the offscreen platform at every window it cannot raise; the
+// warnings say nothing about the program and bury the report.
 QtMessageHandler previousHandler = nullptr;
 
 void QuietAboutFonts(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (type == QtWarningMsg && message.contains(QLatin1String("OpenType support missing"))) return;
+  if (message.startsWith(QLatin1String("This plugin does not support"))) return;
   previousHandler(type, context, message);
 }
 
@@ -942,6 +1002,9 @@ TEST(RandomUser, EverySequenceKeepsTheWindowRunningTruthfulAndInItsOwnWords) {
               stats.sequences, stats.events, stats.largestGrid, stats.mostRows,
               stats.gridFullAtLimit, stats.largestWindow.width(), stats.largestWindow.height());
   for (const auto& [said, count] : stats.said) std::printf("  told \"%s\": %lld\n", SaidName(said), count);
+  std::printf("  beyond the main window (at most %lld runs kept):", stats.record.mostRuns);
+  for (const auto& [did, count] : stats.record.done) std::printf(" %s %lld;", did.c_str(), count);
+  std::printf("\n");
   EXPECT_GT(stats.events, 0);
   qInstallMessageHandler(previousHandler);
 }

@@ -5,10 +5,14 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 
 #include "window/distribution/frm_distribution.h"
+#include "window/history/frm_history.h"
 #include "window/shown_values.h"
 #include "x11_harness.h"
 
@@ -33,6 +37,11 @@ QString ReadClipboard() { return QString::fromUtf8(ReadClipboardAs(QStringLitera
 
 class ClipboardTest : public ManagedWindowTest {
  protected:
+  // A history file of the test's own, never the user's.
+  History::Opener HistoryOpener() override {
+    return HistoryFileOpener(folder_.filePath(QStringLiteral("tambrel/history.sqlite3")).toStdString());
+  }
+
   QLineEdit* Number() { return window_->findChild<QLineEdit*>(QStringLiteral("txtNum")); }
 
   void Roll(const QString& sides, const QString& times) {
@@ -76,6 +85,18 @@ class ClipboardTest : public ManagedWindowTest {
   [[nodiscard]] QString ShownAsText() const {
     return QString::fromStdString(ValuesAsText(window_->lblNum(), RowsOfShownValues(window_->lblNum())));
   }
+
+  // Every value on the grid, in order, as the History window's copy lists
+  // a run's values.
+  [[nodiscard]] QString GridValues() const {
+    QStringList values;
+    for (int i = 1; i < window_->Fields().intNextLabel; ++i) {
+      values.append(QString::fromStdString(window_->lblNum()[i].caption));
+    }
+    return values.join(QStringLiteral(", "));
+  }
+
+  QTemporaryDir folder_;
 };
 
 TEST_F(ClipboardTest, NothingShownNothingCopied) {
@@ -135,7 +156,8 @@ TEST_F(ClipboardTest, MenuOpensTheDistributionWhoseChartCopiesAsAnImage) {
     }
     QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(show).center());
   });
-  EXPECT_EQ(items, (QStringList{QStringLiteral("Copy Values"), QStringLiteral("Show Distribution")}));
+  EXPECT_EQ(items, (QStringList{QStringLiteral("Copy Values"), QStringLiteral("Show Distribution"),
+                                QStringLiteral("Show History")}));
   QWidget* shown = session_->Distribution();
   ASSERT_NE(shown, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
@@ -151,6 +173,82 @@ TEST_F(ClipboardTest, MenuOpensTheDistributionWhoseChartCopiesAsAnImage) {
     barSeen = pasted.pixelColor(x, pasted.height() - 60) == bars;
   }
   EXPECT_TRUE(barSeen);
+}
+
+// "Show History", last in the menu, opens the runs; keys typed on the X
+// server select them and copy them whole for another program: a header,
+// then a row per selected run, newest first, with every value.
+TEST_F(ClipboardTest, MenuOpensTheHistoryWhoseCtrlCCopiesTheRunsWhole) {
+  Roll(QStringLiteral("6"), QStringLiteral("3"));
+  const QString d6 = GridValues();
+  Roll(QStringLiteral("20"), QStringLiteral("25"));  // past the 20 values a row shows
+  const QString d20 = GridValues();
+  RightClickResults([&](QMenu& menu) {
+    QAction* show = Item(menu, QStringLiteral("Show History"));
+    if (show == nullptr) {
+      menu.close();
+      return;
+    }
+    QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(show).center());
+  });
+  frmHistory* shown = session_->HistoryWindow();
+  ASSERT_NE(shown, nullptr) << "Show History opened nothing";
+  ASSERT_TRUE(QTest::qWaitForWindowActive(shown, kWmTimeoutMs));
+  const QString historyId = WindowIdArgument(shown->winId());
+  // Typed keys go where the server has put the focus, which follows Qt's
+  // view of the active window on the window manager's time.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return RunTool(QStringLiteral("xdotool"), {QStringLiteral("getwindowfocus")}).output.trimmed() == historyId; },
+      kWmTimeoutMs))
+      << "the History window never had the keyboard focus";
+
+  // Each run's cells as copied: the time, then the sides, count, sum,
+  // average and every value.
+  const auto expectRow = [](const QString& line, const QString& sides, const QString& values) {
+    const QStringList cells = line.split(QLatin1Char('\t'));
+    ASSERT_EQ(cells.size(), 6) << line.toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
+                    .match(cells[0])
+                    .hasMatch())
+        << cells[0].toStdString();
+    const QStringList each = values.split(QStringLiteral(", "));
+    long long sum = 0;
+    for (const QString& value : each) sum += value.toLongLong();
+    EXPECT_EQ(cells.mid(1), (QStringList{sides, QString::number(each.size()), QString::number(sum),
+                                         QString::number(static_cast<double>(sum) / static_cast<double>(each.size()), 'f', 2),
+                                         values}));
+  };
+  const QString header = QStringLiteral("Time\tSides\tValues\tSum\tAverage\tResults");
+
+  // Every run: Ctrl+A, then Ctrl+C, as the keyboard sends them.
+  QGuiApplication::clipboard()->setText(QStringLiteral("replaced"));
+  ToolResult keys = RunTool(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("--clearmodifiers"),
+                                                        QStringLiteral("ctrl+a"), QStringLiteral("ctrl+c")});
+  ASSERT_TRUE(keys.ok) << keys.output.toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::clipboard()->text() != QStringLiteral("replaced"); },
+                              kWmTimeoutMs))
+      << "Ctrl+C in the History window copied nothing";
+  QStringList lines = ReadClipboard().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 3) << lines.join(QLatin1Char('|')).toStdString();
+  EXPECT_EQ(lines[0], header);
+  expectRow(lines[1], QStringLiteral("20"), d20);
+  expectRow(lines[2], QStringLiteral("6"), d6);
+
+  // The older run alone, clicked on its row with the mouse.
+  auto* table = shown->findChild<QTableView*>(QStringLiteral("tblRuns"));
+  const QPoint row = table->viewport()->mapTo(shown, table->visualRect(table->model()->index(1, 1)).center());
+  QGuiApplication::clipboard()->setText(QStringLiteral("replaced"));
+  keys = RunTool(QStringLiteral("xdotool"),
+                 {QStringLiteral("mousemove"), QStringLiteral("--window"), historyId, QString::number(row.x()),
+                  QString::number(row.y()), QStringLiteral("click"), QStringLiteral("1"), QStringLiteral("key"),
+                  QStringLiteral("--clearmodifiers"), QStringLiteral("ctrl+c")});
+  ASSERT_TRUE(keys.ok) << keys.output.toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::clipboard()->text() != QStringLiteral("replaced"); },
+                              kWmTimeoutMs));
+  lines = ReadClipboard().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 2) << lines.join(QLatin1Char('|')).toStdString();
+  EXPECT_EQ(lines[0], header);
+  expectRow(lines[1], QStringLiteral("6"), d6);
 }
 
 }  // namespace

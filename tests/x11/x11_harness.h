@@ -137,9 +137,9 @@ class ManagedWindowTest : public ::testing::Test {
   static constexpr int kMinOuterHeightPx = 267;   // 4000 twips, rounded up
 
   void SetUp() override {
-    // The whole program but the history file, so that the main window's
-    // menu items open their windows.
-    session_ = std::make_unique<TambrelSession>(services_, History::Opener{});
+    // The whole program, so that the main window's menu items open their
+    // windows; its history in memory unless a test gives it a file.
+    session_ = std::make_unique<TambrelSession>(services_, HistoryOpener());
     window_ = session_->Window();
     recorder_ = std::make_unique<ResizeRecorder>(window_);
     BeforeShow();
@@ -153,6 +153,7 @@ class ManagedWindowTest : public ::testing::Test {
 
   // Left to the window manager's placement unless a test says otherwise.
   virtual void BeforeShow() {}
+  [[nodiscard]] virtual History::Opener HistoryOpener() { return {}; }
 
   void TearDown() override {
     recorder_.reset();
