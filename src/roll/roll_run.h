@@ -50,9 +50,6 @@ class RollRun {
 
   void Generate();
 
-  // The latest run's values; empty when it placed none.
-  [[nodiscard]] const PlacedRun& LastRun() const { return last_; }
-
  private:
   void ReportInvalidNumber();
   void Placed();
@@ -63,6 +60,7 @@ class RollRun {
   Services& services_;
   Tally* tally_;
   RunRecorder* recorder_;
+  // The values this run has placed so far.
   PlacedRun last_;
 };
 

@@ -42,8 +42,6 @@ class frmTambrel final : public QWidget, public FormFields {
 
   [[nodiscard]] const GridFields& Fields() const { return fields_; }
   [[nodiscard]] const LabelArray& lblNum() const { return lblNum_; }
-  // What the latest run placed.
-  [[nodiscard]] const PlacedRun& LastRun() const { return run_.LastRun(); }
 
   // Takes a number of sides and a count into the two boxes and generates,
   // as a click on "Generate Number" does.
