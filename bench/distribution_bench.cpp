@@ -60,7 +60,7 @@ void BM_DistributionUpdate(benchmark::State& state) {
     state.PauseTiming();
     countAGrid();
     state.ResumeTiming();
-    shown.TallyChanged();
+    shown.Changed();
     QApplication::processEvents();
   }
   state.counters["bars"] = static_cast<double>(shown.Shown()->bars.size());

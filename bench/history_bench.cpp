@@ -169,7 +169,7 @@ void BM_HistoryWindowUpdate(benchmark::State& state) {
     state.PauseTiming();
     maximised->session.Record().RunPlaced(run);
     state.ResumeTiming();
-    shown.HistoryChanged();
+    shown.Changed();
     QApplication::processEvents();
   }
 }

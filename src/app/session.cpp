@@ -33,8 +33,8 @@ frmDistribution* TambrelSession::Distribution() const { return distribution_.dat
 frmHistory* TambrelSession::HistoryWindow() const { return historyWindow_.data(); }
 
 void TambrelSession::RunEnded() {
-  if (distribution_) distribution_->TallyChanged();
-  if (historyWindow_) historyWindow_->HistoryChanged();
+  if (distribution_) distribution_->Changed();
+  if (historyWindow_) historyWindow_->Changed();
 }
 
 void TambrelSession::ShowDistribution() {

@@ -1,6 +1,5 @@
 #include "window/distribution/frm_distribution.h"
 
-#include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -96,7 +95,7 @@ QLabel* TextLine(const char* name, QWidget* parent) {
 }  // namespace
 
 frmDistribution::frmDistribution(History& history, QWidget* parent)
-    : QWidget(parent, Qt::Window),
+    : SideWindow(parent),
       history_(history),
       lblHeading_(TextLine("lblHeading", this)),
       chart_(new DistributionChart(this)),
@@ -146,34 +145,12 @@ frmDistribution::frmDistribution(History& history, QWidget* parent)
   layout->addWidget(tblCounts_, 2);
   layout->addLayout(buttons);
 
-  // Window-wide, so that they work from the buttons as from the table, and
-  // Ctrl+C copies the whole table rather than the table's current cell.
-  auto* copy = new QAction(QStringLiteral("Copy Table"), this);
-  copy->setShortcut(QKeySequence::Copy);
-  copy->setShortcutContext(Qt::WindowShortcut);
-  connect(copy, &QAction::triggered, this, &frmDistribution::CopyTable);
-  addAction(copy);
-  auto* closeAction = new QAction(QStringLiteral("Close"), this);
-  closeAction->setShortcut(QKeySequence(Qt::Key_Escape));
-  closeAction->setShortcutContext(Qt::WindowShortcut);
-  connect(closeAction, &QAction::triggered, this, &QWidget::close);
-  addAction(closeAction);
+  SetCopy(QStringLiteral("Copy Table"), [this] { CopyTable(); });
 
   tblCounts_->setFocus();
 }
 
-void frmDistribution::TallyChanged() {
-  stale_ = true;
-  if (isVisible()) Refresh();
-}
-
-void frmDistribution::showEvent(QShowEvent* event) {
-  if (stale_) Refresh();
-  QWidget::showEvent(event);
-}
-
 void frmDistribution::Refresh() {
-  stale_ = false;
   const Tally& tally = history_.Counted();
   const std::optional<ValueRange> range = tally.Latest();
   if (!range) {

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QWidget>
 #include <optional>
 
 #include "roll/distribution.h"
 #include "roll/history.h"
+#include "window/side_window.h"
 
-class QAction;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -18,32 +17,26 @@ class DistributionTable;
 
 // "Tambrel Distribution": the tally of the latest run's range, kept across
 // sessions, as a heading, a bar chart, a summary, a verdict on fairness and
-// a table.
-// It shows what the tally holds when it is shown and after TallyChanged,
-// never value by value.
-class frmDistribution final : public QWidget {
+// a table. It shows what the tally holds when it is shown and after a
+// change, never value by value.
+class frmDistribution final : public SideWindow {
   Q_OBJECT
 
  public:
   explicit frmDistribution(History& history, QWidget* parent = nullptr);
 
-  // After a run has ended; refreshes at once if shown, else when next shown.
-  void TallyChanged();
-
   [[nodiscard]] const std::optional<Distribution>& Shown() const { return shown_; }
 
  protected:
-  void showEvent(QShowEvent* event) override;
+  void Refresh() override;
 
  private:
-  void Refresh();
   void cmdReset_Click();
   void cmdCopyChart_Click();
   void CopyTable();
 
   History& history_;
   std::optional<Distribution> shown_;
-  bool stale_ = true;
 
   QLabel* lblHeading_;
   DistributionChart* chart_;

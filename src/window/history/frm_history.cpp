@@ -1,6 +1,5 @@
 #include "window/history/frm_history.h"
 
-#include <QAction>
 #include <QClipboard>
 #include <QDate>
 #include <QDir>
@@ -37,7 +36,7 @@ QPushButton* Button(const QString& caption, const char* name, QWidget* parent) {
 }  // namespace
 
 frmHistory::frmHistory(History& history, Services& services, QWidget* parent)
-    : QWidget(parent, Qt::Window),
+    : SideWindow(parent),
       history_(history),
       services_(services),
       lblProblem_(new QLabel(this)),
@@ -94,34 +93,12 @@ frmHistory::frmHistory(History& history, Services& services, QWidget* parent)
   layout->addWidget(tblRuns_, 1);
   layout->addLayout(buttons);
 
-  // Window-wide, so that Ctrl+C copies whole runs from anywhere in the
-  // window, not the table's current cell.
-  auto* copy = new QAction(QStringLiteral("Copy Runs"), this);
-  copy->setShortcut(QKeySequence::Copy);
-  copy->setShortcutContext(Qt::WindowShortcut);
-  connect(copy, &QAction::triggered, this, &frmHistory::CopySelected);
-  addAction(copy);
-  auto* closeAction = new QAction(QStringLiteral("Close"), this);
-  closeAction->setShortcut(QKeySequence(Qt::Key_Escape));
-  closeAction->setShortcutContext(Qt::WindowShortcut);
-  connect(closeAction, &QAction::triggered, this, &QWidget::close);
-  addAction(closeAction);
+  SetCopy(QStringLiteral("Copy Runs"), [this] { CopySelected(); });
 
   tblRuns_->setFocus();
 }
 
-void frmHistory::HistoryChanged() {
-  stale_ = true;
-  if (isVisible()) Refresh();
-}
-
-void frmHistory::showEvent(QShowEvent* event) {
-  if (stale_) Refresh();
-  QWidget::showEvent(event);
-}
-
 void frmHistory::Refresh() {
-  stale_ = false;
   table_->Refresh();
   QString line;
   if (!history_.Problem().empty()) {

@@ -1,11 +1,11 @@
 #pragma once
 
 #include <QString>
-#include <QWidget>
 #include <cstdint>
 
 #include "roll/history.h"
 #include "runtime/services.h"
+#include "window/side_window.h"
 
 class QLabel;
 class QPushButton;
@@ -18,15 +18,11 @@ class HistoryTable;
 // "Tambrel History": every kept run, newest first, with Roll Again (the
 // button, Enter or a double-click), Ctrl+C for the selected runs, Save As
 // for the whole history as CSV, and Clear History.
-class frmHistory final : public QWidget {
+class frmHistory final : public SideWindow {
   Q_OBJECT
 
  public:
   frmHistory(History& history, Services& services, QWidget* parent = nullptr);
-
-  // After a run, or anything else that changed the history; read again at
-  // once if shown, else when next shown.
-  void HistoryChanged();
 
   // Writes the whole history to `path` as CSV, whole or not at all; returns
   // why it failed, or nothing.
@@ -36,10 +32,9 @@ class frmHistory final : public QWidget {
   void rollAgainRequested(std::int16_t sides, std::int32_t times);
 
  protected:
-  void showEvent(QShowEvent* event) override;
+  void Refresh() override;
 
  private:
-  void Refresh();
   void cmdRollAgain_Click();
   void cmdSaveAs_Click();
   void cmdClear_Click();
@@ -47,7 +42,6 @@ class frmHistory final : public QWidget {
 
   History& history_;
   Services& services_;
-  bool stale_ = true;
 
   QLabel* lblProblem_;
   HistoryTable* table_;
