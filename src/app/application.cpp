@@ -2,11 +2,11 @@
 
 #include <QApplication>
 #include <QPointer>
-#include <QScreen>
 #include <cstdio>
 #include <cstdlib>
 
 #include "runtime/qt_services.h"
+#include "window/centring.h"
 #include "window/frm_tambrel.h"
 
 namespace tambrel {
@@ -33,14 +33,6 @@ void ReportFatalStartup(QtMsgType type, const QMessageLogContext& /*context*/,
     std::fputs(kNoDisplay, stderr);
     std::_Exit(EXIT_FAILURE);
   }
-}
-
-void CenterOnScreen(QWidget& window) {
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  if (screen == nullptr) return;
-  QRect area = window.geometry();
-  area.moveCenter(screen->availableGeometry().center());
-  window.move(area.topLeft());
 }
 
 }  // namespace
@@ -70,7 +62,7 @@ int RunTambrel(char* programName, ShownHook onShown) {
   QPointer<frmTambrel> window = new frmTambrel(services);
   window->setAttribute(Qt::WA_DeleteOnClose);
   services.SetParentWindow(window);
-  CenterOnScreen(*window);
+  CentreOnScreen(*window, &frmTambrel::SettledOuterSize);
   window->show();
   if (onShown != nullptr) onShown(*window);
   return QApplication::exec();

@@ -41,6 +41,9 @@ class frmTambrel final : public QWidget, public FormFields {
   [[nodiscard]] const Tally& Counted() const { return tally_; }
   // The Distribution window, once it has been opened.
   [[nodiscard]] frmDistribution* Distribution() const;
+  // The outer size the size rules give a window in the normal state whose
+  // outer size is `outer`; start-up centres the frame at that size.
+  [[nodiscard]] static QSize SettledOuterSize(QSize outer);
 
   // FormFields
   [[nodiscard]] std::string NumberText() const override;
