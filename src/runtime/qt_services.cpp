@@ -1,6 +1,8 @@
 #include "runtime/qt_services.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QString>
 #include <QTimer>
@@ -16,6 +18,13 @@ void QtServices::MsgBox(std::string_view prompt, MsgStyle style, std::string_vie
   QMessageBox box(style == MsgStyle::Information ? QMessageBox::Information : QMessageBox::NoIcon,
                   QString::fromUtf8(title), text, QMessageBox::Ok, parent_.data());
   box.setTextFormat(Qt::PlainText);
+  // The text describes the OK button, and labels it, so that it is not
+  // read again with the box. Orca takes the box as already presented when
+  // it handles the click only once the box is up, and then says the button
+  // alone; described, the button still brings the text.
+  QAbstractButton* ok = box.button(QMessageBox::Ok);
+  ok->setAccessibleDescription(text);
+  if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) label->setBuddy(ok);
   box.exec();
 }
 
