@@ -102,6 +102,10 @@ class FrameCentring final : public QObject {
   FrameCentring(QWidget& window, xcb_connection_t* connection, std::function<QSize(QSize)> settled)
       : QObject(&window), window_(window), connection_(connection), settled_(std::move(settled)) {
     window.installEventFilter(this);
+    // Only the first show is placed: where the window manager never frames
+    // or activates the window, a later activation, after the user may have
+    // moved it, must not move it back.
+    QTimer::singleShot(kFirstShowMs, this, &FrameCentring::Done);
   }
 
   bool eventFilter(QObject* /*watched*/, QEvent* event) override {
@@ -130,9 +134,15 @@ class FrameCentring final : public QObject {
       MoveFrame(connection_, static_cast<xcb_window_t>(handle->winId()),
                 CentredCorner(frame, AvailableArea(window_)));
     }
+    Done();
+  }
+
+  void Done() {
     window_.removeEventFilter(this);
     deleteLater();
   }
+
+  static constexpr int kFirstShowMs = 10000;
 
   QWidget& window_;
   xcb_connection_t* connection_;
