@@ -10,6 +10,12 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/build.sh" build -DTAMBREL_BUILD_BENCHMARKS=ON
 out="$(mktemp -d)"
 trap 'rm -rf "$out"' EXIT
+# Settings, state and runtime folders of the benchmarks' own, gone with $out;
+# the start-up timing runs inside with-xvfb.sh, which makes its own.
+for kind in config data cache state; do mkdir -p "$out/xdg/$kind"; done
+mkdir -m 700 "$out/runtime"
+export XDG_CONFIG_HOME="$out/xdg/config" XDG_DATA_HOME="$out/xdg/data"
+export XDG_CACHE_HOME="$out/xdg/cache" XDG_STATE_HOME="$out/xdg/state" XDG_RUNTIME_DIR="$out/runtime"
 
 # Repetitions of the benchmarks interleaved at random, so that whatever else
 # the machine does falls on the sides of a ratio alike. Qt's offscreen

@@ -7,10 +7,10 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   clang libclang-rt-14-dev
-  qt6-base-dev libgl-dev libboost-math-dev libsqlitecpp-dev libsqlite3-dev
+  qt6-base-dev libgl-dev libxcb1-dev libboost-math-dev libsqlitecpp-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
-  xvfb xauth openbox x11-utils xdotool wmctrl
+  xvfb xauth openbox xfwm4 x11-utils xdotool wmctrl
   desktop-file-utils appstream dpkg-dev
   orca at-spi2-core dbus xclip procps
   lintian devscripts man-db groff-base

@@ -9,6 +9,14 @@
 work="$(mktemp -d)"
 started_pids=()
 
+# Everything started from here keeps its settings, data, cache, state and
+# runtime files in $work, gone with it, never in the user's folders.
+mkdir -p "$work/xdg/config" "$work/xdg/data" "$work/xdg/cache" "$work/xdg/state" "$work/runtime"
+chmod 700 "$work/runtime"
+export XDG_CONFIG_HOME="$work/xdg/config" XDG_DATA_HOME="$work/xdg/data"
+export XDG_CACHE_HOME="$work/xdg/cache" XDG_STATE_HOME="$work/xdg/state"
+export XDG_RUNTIME_DIR="$work/runtime"
+
 started() { started_pids+=("$1"); }
 
 stop_started() {

@@ -24,4 +24,6 @@ fi
 export QT_QPA_PLATFORM="offscreen:configfile=$root/tests/widget/offscreen-8k.json"
 export TAMBREL_FUZZ_SEQUENCES="$sequences"
 if [ -n "$seed" ]; then export TAMBREL_FUZZ_SEED="$seed"; fi
-exec "$dir/tests/tambrel_random_user_tests" --gtest_filter='RandomUser.*'
+# Settings, state and runtime folders of its own, gone when it ends.
+. "$root/scripts/processes.sh"
+run_and_exit "$dir/tests/tambrel_random_user_tests" --gtest_filter='RandomUser.*'

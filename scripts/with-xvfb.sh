@@ -1,19 +1,26 @@
 #!/usr/bin/env bash
-# Runs a command on a private Xvfb display managed by openbox, then stops
-# both and exits with the command's status. The window's size rules only
+# Runs a command on a private Xvfb display managed by a window manager,
+# openbox unless told otherwise, then stops both and exits with the
+# command's status. The window's size rules only
 # show themselves against a real window manager, which frames, places and
 # resizes windows on its own time; Qt's offscreen platform does none of it.
 #
 #   scripts/with-xvfb.sh COMMAND [ARG...]
 #
-# XVFB_SCREEN overrides the screen (default 1920x1080x24).
+# XVFB_SCREEN overrides the screen (default 1920x1080x24); XVFB_WM the
+# window manager: openbox (the default) or xfwm4, Xfce's.
 set -euo pipefail
 
 if [ $# -eq 0 ]; then
   echo "usage: $0 COMMAND [ARG...]" >&2
   exit 2
 fi
-for tool in Xvfb openbox wmctrl; do
+wm="${XVFB_WM:-openbox}"
+case "$wm" in
+  openbox | xfwm4) ;;
+  *) echo "$0: XVFB_WM must be openbox or xfwm4, not '$wm'" >&2; exit 2 ;;
+esac
+for tool in Xvfb "$wm" wmctrl; do
   if ! command -v "$tool" >/dev/null; then
     echo "$0: $tool is missing; run scripts/install-deps.sh" >&2
     exit 2
@@ -47,16 +54,29 @@ if [ -z "$display" ]; then
 fi
 export DISPLAY=":$display"
 
-# A home of its own keeps openbox from reading or writing the user's config.
-mkdir -p "$work/home" "$work/runtime"
-chmod 700 "$work/runtime"
-HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/home/.cache" \
-  openbox --sm-disable >"$work/openbox.log" 2>&1 &
+# A home of its own keeps the window manager from reading or writing the
+# user's config. xfwm4 reads its settings through xfconf, on a session bus
+# of its own here, so that it neither finds the user's settings daemon nor
+# starts one that would outlive it; it runs on its defaults.
+mkdir -p "$work/home"
+if [ "$wm" = openbox ]; then
+  HOME="$work/home" openbox --sm-disable >"$work/wm.log" 2>&1 &
+else
+  dbus-daemon --session --nofork --nopidfile --address="unix:path=$work/runtime/wm-bus" \
+    >"$work/wm-bus.log" 2>&1 &
+  started $!
+  for _ in $(seq 1 200); do
+    [ -S "$work/runtime/wm-bus" ] && break
+    sleep 0.05
+  done
+  HOME="$work/home" DBUS_SESSION_BUS_ADDRESS="unix:path=$work/runtime/wm-bus" \
+    xfwm4 --compositor=off --sm-client-disable >"$work/wm.log" 2>&1 &
+fi
 wm_pid=$!
 started "$wm_pid"
 
 # wmctrl answers only once a window manager has announced itself on the
-# root window, which openbox does when it is ready to manage windows.
+# root window, which it does when it is ready to manage windows.
 ready=""
 for _ in $(seq 1 200); do
   if wmctrl -m >/dev/null 2>&1; then ready=1; break; fi
@@ -64,12 +84,11 @@ for _ in $(seq 1 200); do
   sleep 0.05
 done
 if [ -z "$ready" ]; then
-  echo "$0: openbox did not become ready:" >&2
-  cat "$work/openbox.log" >&2
+  echo "$0: $wm did not become ready:" >&2
+  cat "$work/wm.log" >&2
   exit 1
 fi
 
 export QT_QPA_PLATFORM=xcb
-export XDG_RUNTIME_DIR="$work/runtime"
 unset WAYLAND_DISPLAY
 run_and_exit "$@"

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QPointer>
-#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +9,7 @@
 #include "app/session.h"
 #include "runtime/qt_services.h"
 #include "runtime/sqlite_history_store.h"
+#include "window/centring.h"
 #include "window/frm_tambrel.h"
 
 namespace tambrel {
@@ -36,14 +36,6 @@ void ReportFatalStartup(QtMsgType type, const QMessageLogContext& /*context*/,
     std::fputs(kNoDisplay, stderr);
     std::_Exit(EXIT_FAILURE);
   }
-}
-
-void CenterOnScreen(QWidget& window) {
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  if (screen == nullptr) return;
-  QRect area = window.geometry();
-  area.moveCenter(screen->availableGeometry().center());
-  window.move(area.topLeft());
 }
 
 // The history file is opened once the window is on the screen, so that
@@ -95,7 +87,7 @@ int RunTambrel(char* programName, ShownHook onShown) {
   QPointer<frmTambrel> window = session.Window();
   window->setAttribute(Qt::WA_DeleteOnClose);
   services.SetParentWindow(window);
-  CenterOnScreen(*window);
+  CentreOnScreen(*window, &frmTambrel::SettledOuterSize);
   new OpenAfterFirstPaint(*window, session.Record());
   window->show();
   if (onShown != nullptr) onShown(*window);

@@ -1,12 +1,27 @@
 #include "runtime/qt_services.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QString>
 #include <QTimer>
 #include <ctime>
 
 namespace tambrel {
+namespace {
+
+// The text describes the button that first takes the focus, and labels it,
+// so that it is not read again with the box. Orca takes the box as already
+// presented when it handles the click only once the box is up, and then
+// says the button alone; described, the button still brings the text.
+void HeardWithButton(QMessageBox& box, QAbstractButton* button, const QString& text) {
+  button->setAccessibleDescription(text);
+  if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) label->setBuddy(button);
+}
+
+}  // namespace
+
 QtServices::QtServices() : random_(RandomGenerator::FromEntropy()) {}
 
 void QtServices::MsgBox(std::string_view prompt, MsgStyle style, std::string_view title) {
@@ -16,15 +31,18 @@ void QtServices::MsgBox(std::string_view prompt, MsgStyle style, std::string_vie
   QMessageBox box(style == MsgStyle::Information ? QMessageBox::Information : QMessageBox::NoIcon,
                   QString::fromUtf8(title), text, QMessageBox::Ok, parent_.data());
   box.setTextFormat(Qt::PlainText);
+  HeardWithButton(box, box.button(QMessageBox::Ok), text);
   box.exec();
 }
 
 bool QtServices::AskYesNo(std::string_view prompt, std::string_view title) {
   QWidget* over = QApplication::activeWindow() != nullptr ? QApplication::activeWindow() : parent_.data();
-  QMessageBox box(QMessageBox::Question, QString::fromUtf8(title), QString::fromUtf8(prompt),
+  const QString text = QString::fromUtf8(prompt);
+  QMessageBox box(QMessageBox::Question, QString::fromUtf8(title), text,
                   QMessageBox::Yes | QMessageBox::No, over);
   box.setDefaultButton(QMessageBox::No);
   box.setTextFormat(Qt::PlainText);
+  HeardWithButton(box, box.button(QMessageBox::No), text);
   return box.exec() == QMessageBox::Yes;
 }
 

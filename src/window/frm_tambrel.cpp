@@ -291,6 +291,14 @@ void frmTambrel::Form_Resize() {
   }
 }
 
+QSize frmTambrel::SettledOuterSize(QSize outer) {
+  const ResizeDecision decision = DecideResize(
+      {WindowState::Normal, PixelsToTwips(outer.width()), PixelsToTwips(outer.height()), 0, 0});
+  if (decision.newOuterWidth) outer.setWidth(TwipsToPixelsAtLeast(*decision.newOuterWidth));
+  if (decision.newOuterHeight) outer.setHeight(TwipsToPixelsAtLeast(*decision.newOuterHeight));
+  return outer;
+}
+
 bool frmTambrel::eventFilter(QObject* watched, QEvent* event) {
   if ((watched == txtNum_ || watched == txtRolled_) && KeyPress(event)) return true;
   return QWidget::eventFilter(watched, event);

@@ -46,6 +46,9 @@ class frmTambrel final : public QWidget, public FormFields {
   // Takes a number of sides and a count into the two boxes and generates,
   // as a click on "Generate Number" does.
   void RollAgain(std::int16_t sides, std::int32_t times);
+  // The outer size the size rules give a window in the normal state whose
+  // outer size is `outer`; start-up centres the frame at that size.
+  [[nodiscard]] static QSize SettledOuterSize(QSize outer);
 
   // FormFields
   [[nodiscard]] std::string NumberText() const override;

@@ -64,7 +64,8 @@ build='scripts/build.sh build -DTAMBREL_BUILD_TESTS=OFF >build.log 2>&1 &&
        (cd build && cpack -G DEB >cpack.log 2>&1) ||
        { tail -n 40 build.log build/cpack.log >&2; exit 1; }'
 status=0
-reprotest --verbosity 1 --store-dir "$work/store" \
+# Its temporary folders in $work: reprotest leaves an empty one behind.
+TMPDIR="$work" reprotest --verbosity 1 --store-dir "$work/store" \
   --variations="$variations" \
   --vary='environment.variables+=USER=tambrel-rebuilder;LOGNAME=tambrel-rebuilder;USERNAME=tambrel-rebuilder' \
   --source-root "$tree" "$build" 'build/tambrel_*.deb' -- null \

@@ -21,9 +21,15 @@ CONTINUED = " " * 18
 # "ORCA: Changing locusOfFocus from [...] to [push button | Generate Number]."
 FOCUS = re.compile(r" - ORCA: Changing locusOfFocus from .* to \[(.*?) \| (.*?)\]")
 
-# Where the controls stand, in pixels of the window's client area.
-CONTROLS = {"txtNum": (272, 64, 45, 25),
+# A message box's button as Orca names it: "OK push button".
+OK_BUTTON = re.compile(r"\bOK (push )?button\b")
+
+# Where the controls stand, in pixels of the window's client area, and the
+# names they are spoken by.
+CONTROLS = {"txtNum": (272, 64, 45, 25), "cmdGenerate": (12, 144, 61, 33),
             "cmdSum": (172, 144, 41, 17), "cmdAvg": (212, 144, 41, 17)}
+CAPTIONS = {"txtNum": "Enter a Number", "cmdGenerate": "Generate Number",
+            "cmdSum": "Sum", "cmdAvg": "Avg"}
 
 
 def _today_at(clock: str) -> float:
@@ -66,7 +72,8 @@ class Orca:
         env = dict(os.environ, HOME=self.home, SPEECHD_CMD=shutil.which("false"),
                    XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                    XDG_DATA_HOME=os.path.join(self.home, ".local/share"),
-                   XDG_CACHE_HOME=os.path.join(self.home, ".cache"))
+                   XDG_CACHE_HOME=os.path.join(self.home, ".cache"),
+                   XDG_STATE_HOME=os.path.join(self.home, ".local/state"))
         with open(self.output, "wb") as output:
             self.process = subprocess.Popen(["orca", "--debug-file", os.ttyname(terminal)], env=env,
                                             stdout=output, stderr=subprocess.STDOUT)
@@ -242,15 +249,38 @@ class Tambrel:
         self.keys("space")
         return mark
 
-    def click(self, control):
+    def click(self, control, hold=0.1):
         left, top, width, height = CONTROLS[control]
-        self.click_at(left + width // 2, top + height // 2)
+        self.click_at(left + width // 2, top + height // 2, hold)
 
-    def click_at(self, x, y):
+    def message_box(self, orca, control, text, unhurried=False):
+        """Clicks `control`, which opens a message box, and closes the box
+        with Return once Orca has spoken its button. Returns whether the
+        box's `text` was spoken while the box was open, and what was said. The next click may follow as soon as Orca has left the box,
+        while it still reads the window, as a user who knows the program
+        clicks, and quickly; `unhurried` waits until Orca has named the
+        control again."""
+        mark = len(orca.speech())
+        self.click(control, hold=0)
+        button, _, _ = orca.wait_for(lambda said: OK_BUTTON.search(said), since=mark)
+        lines = orca.lines()
+        self.keys("Return")
+        # Orca says all it has for the box before it echoes the key.
+        echo, _, _ = orca.wait_for(lambda said: said.strip().lower() == "return", since=button)
+        said = [utterance for _, utterance in orca.speech()[mark:echo]]
+        if unhurried:
+            orca.wait_for(lambda utterance: CAPTIONS[control] in utterance, since=echo)
+        else:
+            orca.wait_for_focus(since=lines)
+        return any(text in utterance for utterance in said), said
+
+    def click_at(self, x, y, hold=0.1):
         """A click as a person makes it, the button held for a tenth of a
-        second: Orca handles the press before the release opens anything."""
+        second: Orca handles the press before the release opens anything.
+        A quick click (`hold` 0) may open a box before Orca has handled the
+        press."""
         xdotool("mousemove", "--window", self.window, str(x), str(y), "mousedown", "1",
-                "sleep", "0.1", "mouseup", "1")
+                "sleep", str(hold), "mouseup", "1")
 
     def size(self):
         geometry = xdotool("getwindowgeometry", "--shell", self.window)

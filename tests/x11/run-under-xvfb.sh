@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs an X11 test binary on its own Xvfb display with openbox as the window
-# manager, and exits with the binary's status.
+# Runs an X11 test binary on its own Xvfb display with a window manager
+# (openbox, or XVFB_WM's), and exits with the binary's status.
 #
 #   tests/x11/run-under-xvfb.sh TEST_BINARY [GTEST_ARG...]
 set -euo pipefail

@@ -3,7 +3,9 @@
 #include <QDeadlineTimer>
 #include <QEvent>
 #include <QObject>
+#include <QPoint>
 #include <QProcess>
+#include <QRect>
 #include <QResizeEvent>
 #include <QSize>
 #include <QString>
@@ -95,6 +97,22 @@ inline std::optional<ServerGeometry> QueryServer(WId id) {
     }
   }
   return result;
+}
+
+// Where the server shows the window's frame on the screen: xwininfo's
+// absolute place of the client area, less the frame's left and top.
+inline std::optional<QRect> ServerFrame(WId id) {
+  const std::optional<ServerGeometry> geometry = QueryServer(id);
+  const ToolResult info = RunTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), WindowIdArgument(id)});
+  if (!geometry || !info.ok) return std::nullopt;
+  QPoint client(-1, -1);
+  for (const QString& line : info.output.split(QLatin1Char('\n'))) {
+    const QString field = line.section(QLatin1Char(':'), 0, 0).trimmed();
+    const int value = line.section(QLatin1Char(':'), 1).trimmed().toInt();
+    if (field == QStringLiteral("Absolute upper-left X")) client.setX(value);
+    if (field == QStringLiteral("Absolute upper-left Y")) client.setY(value);
+  }
+  return QRect(client - QPoint(geometry->frameLeft, geometry->frameTop), geometry->Outer());
 }
 
 // Keeps the size carried by every QResizeEvent the window receives.
