@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  clang libclang-rt-14-dev
+  clang libclang-rt-dev
   qt6-base-dev libgl-dev libboost-math-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
