@@ -140,8 +140,7 @@ inside='
   ln -s /proc/self/fd/2 "$t/dev/stderr"
   mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$t/dev/shm"
   mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$t/tmp"
-  mount --rbind /sys "$t/sys"
-  mount -o remount,bind,ro "$t/sys"
+  mount -t sysfs -o ro,nosuid,nodev,noexec sysfs "$t/sys"
   mount --bind "$cache" "$t/var/cache/apt/archives"
   status=0
   chroot "$t" /usr/bin/env -i HOME=/root USER=root LOGNAME=root TERM="${TERM:-dumb}" \

@@ -453,7 +453,8 @@ class Player {
     window_ = std::make_unique<frmTambrel>(services_);
     window_->show();
     if (!QTest::qWaitForWindowExposed(window_.get())) failure_ = "setup: window never exposed";
-    QApplication::setActiveWindow(window_.get());
+    window_->activateWindow();
+    if (failure_.empty() && !QTest::qWaitForWindowActive(window_.get())) failure_ = "setup: window never active";
     number_ = window_->findChild<QLineEdit*>(QStringLiteral("txtNum"));
     times_ = window_->findChild<QLineEdit*>(QStringLiteral("txtRolled"));
     for (auto* button : window_->findChildren<QToolButton*>()) {
