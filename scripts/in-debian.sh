@@ -69,7 +69,10 @@ flock 9
 
 roots="${IN_DEBIAN_ROOTS:-/var/tmp}"
 mkdir -p "$roots"
-target="$(mktemp -d "$roots/tambrel-$release.XXXXXX")"
+# The root and mmdebstrap's own scratch files, in one folder.
+made="$(mktemp -d "$roots/tambrel-$release.XXXXXX")"
+target="$made/root"
+mkdir "$target" "$made/tmp"
 child=""
 
 # Every mount was made in a mount namespace of its own, gone by now; should
@@ -83,7 +86,7 @@ remove_root() {
   if findmnt -rn -o TARGET | grep -q "^$target\(/\|$\)"; then
     echo "$0: $target is still mounted; left in place" >&2
   else
-    rm -rf --one-file-system "$target"
+    rm -rf --one-file-system "$made"
   fi
 }
 trap remove_root EXIT
@@ -101,7 +104,7 @@ esac
 # The packages downloaded land in the cache, bound over apt's own folder in
 # a mount namespace that ends with mmdebstrap.
 bootstrap() {
-  unshare --mount --propagation private \
+  TMPDIR="$made/tmp" unshare --mount --propagation private \
     mmdebstrap --mode=root --variant=important --include=git \
       --skip=essential/unlink \
       --setup-hook="mkdir -p \"\$1/var/cache/apt/archives\" && mount --bind '$cache' \"\$1/var/cache/apt/archives\"" \
