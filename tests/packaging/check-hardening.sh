@@ -42,7 +42,7 @@ fi
 # looks for the AArch64 mark (BTI, PAC); x86's counterpart is the control-
 # flow line above. Earlier versions have neither the line nor its option.
 if [ "$(uname -m)" != aarch64 ] && grep -q nobranchprotection "$(command -v hardening-check)"; then
-  echo "Branch Protection is an AArch64 mark (BTI, PAC), which a $(uname -m) program cannot carry; not looked for"
+  echo "Branch Protection is an AArch64 mark (BTI, PAC), which a program for $(uname -m) cannot carry; not looked for"
   options+=(--nobranchprotection)
 fi
 
