@@ -124,7 +124,8 @@ for file in "${copies[@]}"; do cp "$file" "$target/build/"; done
 
 # Runs as the first process of the new process namespace, in the new mount
 # namespace: mounts what a running system has, then runs the command in the
-# root, and stays as its parent so that orphans are reaped.
+# root, and stays as its parent so that orphans are reaped. The command gets
+# a clean environment with the UTF-8 locale an installed system logs in with.
 inside='
   set -e
   t="$1" cache="$2"
@@ -146,7 +147,7 @@ inside='
   mount -t sysfs -o ro,nosuid,nodev,noexec sysfs "$t/sys"
   mount --bind "$cache" "$t/var/cache/apt/archives"
   status=0
-  chroot "$t" /usr/bin/env -i HOME=/root USER=root LOGNAME=root TERM="${TERM:-dumb}" \
+  chroot "$t" /usr/bin/env -i HOME=/root USER=root LOGNAME=root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     CI="${CI:-}" VERBOSE="${VERBOSE:-0}" \
     /bin/sh -c "cd /build/tambrel && exec \"\$@\"" sh "$@" || status=$?
