@@ -452,9 +452,8 @@ class Player {
   Player(std::uint64_t seed, bool trace) : services_(seed), trace_(trace) {
     window_ = std::make_unique<frmTambrel>(services_);
     window_->show();
-    if (!QTest::qWaitForWindowExposed(window_.get())) failure_ = "setup: window never exposed";
     window_->activateWindow();
-    if (failure_.empty() && !QTest::qWaitForWindowActive(window_.get())) failure_ = "setup: window never active";
+    if (!QTest::qWaitForWindowExposed(window_.get()) || !QTest::qWaitForWindowActive(window_.get())) failure_ = "setup: window not active";
     number_ = window_->findChild<QLineEdit*>(QStringLiteral("txtNum"));
     times_ = window_->findChild<QLineEdit*>(QStringLiteral("txtRolled"));
     for (auto* button : window_->findChildren<QToolButton*>()) {
