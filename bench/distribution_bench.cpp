@@ -17,7 +17,8 @@ void OpenDistribution(MaximisedWindow& maximised) {
   maximised.window.findChild<QAction*>(QStringLiteral("actShowDistribution"))->trigger();
   static_cast<void>(QTest::qWaitForWindowExposed(maximised.session.Distribution()));
   // Back to the main window, as a user would be when clicking there.
-  QApplication::setActiveWindow(&maximised.window);
+  maximised.window.activateWindow();
+  static_cast<void>(QTest::qWaitForWindowActive(&maximised.window));
   QApplication::processEvents();
 }
 

@@ -41,8 +41,9 @@ else()
   set(tambrel_harden_link -Wl,-z,relro -Wl,-z,now)
 endif()
 
-# Debian 12's dpkg does not hand out control-flow protection yet; its
-# compiler supports it on x86, where later releases turn it on.
+# Control-flow protection: Debian 13's dpkg hands it out (hardening=+branch,
+# -fcf-protection on x86), Debian 12's does not yet, though its compiler
+# supports it; there it is added here, so that both releases build the same.
 include(CheckCXXCompilerFlag)
 if(NOT "-fcf-protection" IN_LIST tambrel_harden_compile)
   check_cxx_compiler_flag(-fcf-protection TAMBREL_HAVE_CF_PROTECTION)

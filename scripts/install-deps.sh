@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  clang libclang-rt-14-dev
+  clang libclang-rt-dev
   qt6-base-dev libgl-dev libxcb1-dev libboost-math-dev libsqlitecpp-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
@@ -34,11 +34,12 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 log="$root/build/logs/install-deps.log"
 . "$root/scripts/logged.sh"
 
-# One line: as many of the names as fit in 160 characters.
+# One line: the first four names, and as many more as fit in 160
+# characters beside the log's path.
 names=""
 shown=0
 for package in "${missing[@]}"; do
-  [ $((${#names} + ${#package} + ${#log} + 60)) -le 160 ] || break
+  [ "$shown" -lt 4 ] || [ $((${#names} + ${#package} + ${#log} + 60)) -le 160 ] || break
   names+="${names:+ }$package"
   shown=$((shown + 1))
 done

@@ -8,6 +8,8 @@
 # files is already on the machine: that install belongs to someone else.
 #
 #   check-system-install.sh SOURCE_DIR BUILD_DIR
+#   check-system-install.sh SOURCE_DIR PACKAGE.deb   (a package built before,
+#                                                    its dependencies installed)
 set -euo pipefail
 source_dir="$1"
 build_dir="$2"
@@ -70,8 +72,12 @@ trap cleanup EXIT
 trap 'exit 143' TERM
 trap 'exit 130' INT
 
-. "$(dirname "$0")/build-deb.sh"
-build_deb "$build_dir" "$out"
+if [[ "$build_dir" == *.deb ]]; then
+  deb="$(realpath -e "$build_dir")"
+else
+  . "$(dirname "$0")/build-deb.sh"
+  build_deb "$build_dir" "$out"
+fi
 # The package's own paths: files, and folders no other package had made.
 mapfile -t paths < <(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|; s|/$||' | grep -v '^$')
 owned=()

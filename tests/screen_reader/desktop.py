@@ -18,8 +18,14 @@ import time
 SPEECH = re.compile(r"^(\d\d:\d\d:\d\d\.\d+) - SPEECH OUTPUT: '(.*)'\s*(\{.*\})?$", re.DOTALL)
 CONTINUED = " " * 18
 
-# "ORCA: Changing locusOfFocus from [...] to [push button | Generate Number]."
-FOCUS = re.compile(r" - ORCA: Changing locusOfFocus from .* to \[(.*?) \| (.*?)\]")
+# Where Orca moves its focus, as each version logs it, the name last:
+# Orca 43 (Debian 12), "ORCA: Changing locusOfFocus from [...] to
+# [push button | Generate Number]."; Orca 48 (Debian 13), "FOCUS MANAGER:
+# Changing locus of focus from [...] to [button: 'Generate Number']. Notify:".
+FOCUS = (re.compile(r" - ORCA: Changing locusOfFocus from .* to \[(.*?) \| (.*?)\]"),
+         re.compile(r" - FOCUS MANAGER: Changing locus of focus from .* to \[([^]:]*)(?:: '(.*)')?\]\. Notify:"))
+# The role of a push button, as each version speaks it.
+BUTTON = ("push button", "button")
 
 # A message box's button as Orca names it: "OK push button".
 OK_BUTTON = re.compile(r"\bOK (push )?button\b")
@@ -142,9 +148,10 @@ class Orca:
             with self._lock:
                 lines = self._lines[since:]
             for line in lines:
-                match = FOCUS.search(line)
-                if match:
-                    return match.group(2)
+                for pattern in FOCUS:
+                    match = pattern.search(line)
+                    if match:
+                        return match.group(2) or ""
             time.sleep(0.02)
         raise AssertionError(f"Orca's focus did not move within {timeout} s")
 

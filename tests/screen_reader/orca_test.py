@@ -13,7 +13,7 @@ import re
 import sys
 import time
 
-from desktop import Orca, OtherOrca, Tambrel
+from desktop import BUTTON, Orca, OtherOrca, Tambrel
 
 SKIPPED = 77
 
@@ -92,7 +92,8 @@ def main():
                 app.maximise()
             mark = app.roll_from_keyboard(orca, times)
             if not maximise and times == "100":
-                orca.wait_for(lambda text: text.startswith("OK push button"), since=mark)
+                orca.wait_for(lambda text: text.startswith(tuple(f"OK {role}" for role in BUTTON)),
+                              since=mark)
                 app.keys("Return")
             _, _, said = orca.wait_for(lambda text: "values:" in text, since=mark)
             values = shown_values(app, orca)

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   qint64 longestGap = 0;
   QTimer tick;
   tick.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&tick, &QTimer::timeout, [&] {
+  QObject::connect(&tick, &QTimer::timeout, &tick, [&] {
     const qint64 now = clock.nsecsElapsed();
     longestGap = std::max(longestGap, now - lastTick);
     lastTick = now;

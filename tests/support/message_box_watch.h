@@ -13,7 +13,7 @@ class MessageBoxWatch {
  public:
   explicit MessageBoxWatch(std::function<void(QMessageBox&)> look) : look_(std::move(look)) {
     poll_.setInterval(10);
-    QObject::connect(&poll_, &QTimer::timeout, [this] {
+    QObject::connect(&poll_, &QTimer::timeout, &poll_, [this] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (box == nullptr) return;
       look_(*box);

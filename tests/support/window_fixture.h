@@ -20,7 +20,7 @@ class WindowTest : public ::testing::Test {
   void SetUp() override {
     window_.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window_));
-    QApplication::setActiveWindow(&window_);
+    window_.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window_));
   }
 

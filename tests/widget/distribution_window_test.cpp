@@ -73,7 +73,8 @@ TEST_F(DistributionWindowTest, TableCountsEveryValueTheRunsPlacedUntilReset) {
   EXPECT_EQ(InTable(*shown), expected);
 
   // Ctrl+C in the table copies the whole table, not the current cell.
-  QApplication::setActiveWindow(shown);
+  shown->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(shown));
   auto* table = shown->findChild<QTableView*>(QStringLiteral("tblCounts"));
   table->setFocus();
   QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);

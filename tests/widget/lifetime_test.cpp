@@ -41,7 +41,7 @@ TEST_P(LifetimeTest, UnloadingTheWindowEndsTheEventLoopCleanly) {
   });
   QTimer watchdog;  // a failure should fail the test, not hang it
   watchdog.setSingleShot(true);
-  QObject::connect(&watchdog, &QTimer::timeout, [] { QApplication::exit(99); });
+  QObject::connect(&watchdog, &QTimer::timeout, &watchdog, [] { QApplication::exit(99); });
   watchdog.start(10000);
   const int status = QApplication::exec();
   EXPECT_EQ(status, 0);

@@ -56,7 +56,7 @@ class ClipboardTest : public ManagedWindowTest {
     bool opened = false;
     QTimer poll;
     poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
       if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
         poll.stop();
         opened = true;
