@@ -182,7 +182,11 @@ int MeasureRss(const std::string& path) {
     std::mt19937 random(9);
     (void)store->Record(MakeRun(random, 20), {1, 20, 0}, kLimits);
     benchmark::DoNotOptimize(store->Runs(0, 50, 20));
-    store->ForEachRun([](const StoredRun& run) { benchmark::DoNotOptimize(run.sum); });
+    store->ForEachRun([](const StoredRun& run) {
+      // A copy: newer Google Benchmarks deprecate the const overload.
+      std::int64_t sum = run.sum;
+      benchmark::DoNotOptimize(sum);
+    });
     std::printf("%.2f\n", RssMiB());
     return store->Problem().empty() ? 0 : 1;
   }
