@@ -140,9 +140,9 @@ class Orca:
         with self._lock:
             return self._lines[since:]
 
-    def wait_for_focus(self, since, timeout=20.0):
+    def wait_for_focus(self, since, timeout=20.0, leaving=None):
         """The name of the first object Orca moves its focus to after line
-        `since` of its log."""
+        `since` of its log; with `leaving`, the first not of that name."""
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             with self._lock:
@@ -150,7 +150,7 @@ class Orca:
             for line in lines:
                 for pattern in FOCUS:
                     match = pattern.search(line)
-                    if match:
+                    if match and (match.group(2) or "") != leaving:
                         return match.group(2) or ""
             time.sleep(0.02)
         raise AssertionError(f"Orca's focus did not move within {timeout} s")
@@ -310,7 +310,9 @@ class Tambrel:
         if unhurried:
             orca.wait_for(lambda utterance: CAPTIONS[control] in utterance, since=echo)
         else:
-            orca.wait_for_focus(since=lines)
+            # Orca may log the focus on OK after saying it: the box has
+            # closed only once the focus has left OK.
+            orca.wait_for_focus(since=lines, leaving="OK")
         return any(text in utterance for utterance in said), said
 
     def click_at(self, x, y, hold=0.1):
