@@ -21,36 +21,6 @@ std::vector<std::int16_t> Values(int count, std::int16_t first = 1) {
   return values;
 }
 
-// A store that keeps in memory until told to fail, as a full disk would.
-class FailingStore final : public HistoryStore {
- public:
-  std::optional<std::int64_t> Record(const StoredRun& run, const StoredRange& range,
-                                     const HistoryLimits& limits) override {
-    if (failing) return std::nullopt;
-    return kept_->Record(run, range, limits);
-  }
-  std::int64_t RunCount() override { return kept_->RunCount(); }
-  std::vector<StoredRun> Runs(std::int64_t offset, std::int64_t count, std::size_t head) override {
-    return kept_->Runs(offset, count, head);
-  }
-  std::vector<StoredRun> RunsById(const std::vector<std::int64_t>& ids) override {
-    return kept_->RunsById(ids);
-  }
-  bool ForEachRun(const std::function<void(const StoredRun&)>& visit) override {
-    return kept_->ForEachRun(visit);
-  }
-  bool ClearRuns() override { return !failing && kept_->ClearRuns(); }
-  std::vector<StoredRange> Ranges() override { return kept_->Ranges(); }
-  std::vector<StoredCount> Counts() override { return kept_->Counts(); }
-  bool ResetRange(const StoredRange& range) override { return !failing && kept_->ResetRange(range); }
-  std::string Problem() const override { return failing ? "the disk is full" : ""; }
-
-  bool failing = false;
-
- private:
-  std::unique_ptr<HistoryStore> kept_ = MakeMemoryHistoryStore();
-};
-
 class HistoryTest : public ::testing::Test {
  protected:
   History::Opener Memory() {
@@ -175,40 +145,6 @@ TEST(HistoryTimeTest, TodayShowsTheClockAnEarlierDayTheDateToo) {
   EXPECT_EQ(DayAndMinute(run), "8 Dec 2026 14:02");
   unsetenv("TZ");
   tzset();
-}
-
-TEST_F(HistoryTest, AStoreThatFailsIsToldOnceAndTheSessionGoesOnInMemory) {
-  auto* failing = new FailingStore;
-  std::vector<std::string> told;
-  History history(tally_, [failing](std::string&) { return std::unique_ptr<HistoryStore>(failing); },
-                  [this] { return now_++; });
-  history.OnProblem([&told](const std::string& problem) { told.push_back(problem); });
-  history.RunPlaced({6, {1, 2}});
-  failing->failing = true;
-  history.RunPlaced({6, {3}});
-  history.RunPlaced({6, {4}});
-  EXPECT_EQ(told, std::vector<std::string>{"the disk is full"});
-  EXPECT_EQ(history.Problem(), "the disk is full");
-  // The run kept before the failure comes along; none is lost.
-  const std::vector<StoredRun> rows = history.Runs(0, 10);
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0].values, std::vector<std::int16_t>{4});
-  EXPECT_EQ(rows[2].values, (std::vector<std::int16_t>{1, 2}));
-}
-
-TEST_F(HistoryTest, AStoreThatCannotOpenIsToldAtTheFirstRunNotBefore) {
-  auto* failing = new FailingStore;
-  failing->failing = true;
-  int told = 0;
-  History history(tally_, [failing](std::string&) { return std::unique_ptr<HistoryStore>(failing); },
-                  [this] { return now_++; });
-  history.OnProblem([&told](const std::string&) { ++told; });
-  history.Open();
-  EXPECT_EQ(told, 0);
-  history.RunPlaced({6, {5}});
-  history.RunPlaced({6, {6}});
-  EXPECT_EQ(told, 1);
-  EXPECT_EQ(history.RunCount(), 2);
 }
 
 }  // namespace
