@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include <map>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -145,6 +146,48 @@ TEST(HistoryTimeTest, TodayShowsTheClockAnEarlierDayTheDateToo) {
   EXPECT_EQ(DayAndMinute(run), "8 Dec 2026 14:02");
   unsetenv("TZ");
   tzset();
+}
+
+// What waits for the store keeps its order: runs beyond the limits or
+// before a clear keep only their counts, and a reset forgets the counts
+// before it, once the store takes them.
+TEST(PendingWritesTest, KeepsTheOrderAndEveryCountUntilTheStoreTakesThem) {
+  using Waiting = PendingWrites;
+  Waiting waiting;
+  const HistoryLimits limits{2, 100};
+  const auto run = [&](std::int64_t since, std::vector<std::int16_t> values) {
+    StoredRun made;
+    made.sides = 6;
+    made.valueCount = static_cast<std::int32_t>(values.size());
+    made.values = std::move(values);
+    waiting.Add(Waiting::Run{made, {1, 6, since}}, limits);
+  };
+  run(1000, {1, 1});
+  run(1000, {2});
+  run(1000, {3});
+  EXPECT_EQ(waiting.RunCount(), 2);
+  EXPECT_EQ(waiting.WaitingFor(1, 6).counts, (std::map<std::int32_t, std::uint64_t>{{1, 2}, {2, 1}, {3, 1}}));
+  waiting.Add(Waiting::Reset{{1, 6, 2000}}, limits);
+  run(2000, {5});
+  const Waiting::Waiting afterReset = waiting.WaitingFor(1, 6);
+  EXPECT_TRUE(afterReset.reset);
+  EXPECT_EQ(afterReset.sinceMs, 2000);
+  EXPECT_EQ(afterReset.counts, (std::map<std::int32_t, std::uint64_t>{{5, 1}}));
+  waiting.Add(Waiting::Clear{}, limits);
+  run(2000, {6});
+  ASSERT_EQ(waiting.Runs(0, 10, 5).size(), 1U);
+  EXPECT_TRUE(waiting.ClearWaits());
+
+  auto store = MakeMemoryHistoryStore();
+  ASSERT_TRUE(store->Record(waiting.Runs(0, 1, 5).front(), {1, 20, 500}, limits));
+  EXPECT_EQ(waiting.WriteTo(*store, limits), 1);  // the others only counted
+  EXPECT_TRUE(waiting.Empty());
+  ASSERT_EQ(store->RunCount(), 1);
+  EXPECT_EQ(store->Runs(0, 1, 5).front().values, std::vector<std::int16_t>{6});
+  const std::optional<StoredTally> d6 = store->TallyOf(1, 6);
+  ASSERT_TRUE(d6);
+  EXPECT_EQ(d6->sinceMs, 2000);
+  EXPECT_EQ(d6->counts, (std::vector<StoredValueCount>{{5, 1}, {6, 1}}));
 }
 
 }  // namespace
