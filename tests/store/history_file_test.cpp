@@ -14,6 +14,7 @@
 #include <numeric>
 #include <random>
 #include <sstream>
+#include <utility>
 
 #include "roll/history.h"
 #include "runtime/sqlite_history_store.h"
@@ -341,8 +342,7 @@ class OutageTest : public ::testing::TestWithParam<OutageCase> {
   void Begin() {
     if (Is(Cause::kFullDisk)) {
       std::ofstream filler(folder_ + "/filler", std::ios::binary);
-      const std::string block(4096, 'x');
-      while (filler.write(block.data(), 4096)) {}
+      for (const std::string block(4096, 'x'); filler.write(block.data(), 4096);) {}
     } else if (Is(Cause::kLock)) {
       // Held three seconds at least, and until told.
       ASSERT_EQ(pipe(release_), 0);
@@ -365,13 +365,12 @@ class OutageTest : public ::testing::TestWithParam<OutageCase> {
   }
   void End() {
     if (Is(Cause::kFullDisk)) std::filesystem::remove(folder_ + "/filler");
+    bind_.reset();
     if (holder_.pid > 0) {
       close(release_[1]);
       close(release_[0]);
-      Collect(holder_);
-      holder_ = {};
+      Collect(std::exchange(holder_, {}));
     }
-    bind_.reset();
   }
 
   // The first value of each run, newest first.
@@ -409,12 +408,8 @@ TEST_P(OutageTest, TheSessionsRunsAreShownMeanwhileAndWrittenOnceItPasses) {
   // the file can be read.
   std::vector<int> shown(static_cast<std::size_t>(made));
   std::iota(shown.rbegin(), shown.rend(), 1);
-  std::vector<int> earlier = {51, 50};
-  const auto withEarlier = [&] {
-    std::vector<int> all = shown;
-    all.insert(all.end(), earlier.begin(), earlier.end());
-    return all;
-  };
+  const std::vector<int> earlier = {51, 50};
+  const auto withEarlier = [&] { auto all = shown; all.insert(all.end(), {51, 50}); return all; };
   EXPECT_EQ(Firsts(history->Runs(0, 100)), passes ? withEarlier() : shown);
 
   End();

@@ -152,28 +152,27 @@ TEST(HistoryTimeTest, TodayShowsTheClockAnEarlierDayTheDateToo) {
 // before a clear keep only their counts, and a reset forgets the counts
 // before it, once the store takes them.
 TEST(PendingWritesTest, KeepsTheOrderAndEveryCountUntilTheStoreTakesThem) {
-  using Waiting = PendingWrites;
-  Waiting waiting;
+  PendingWrites waiting;
   const HistoryLimits limits{2, 100};
   const auto run = [&](std::int64_t since, std::vector<std::int16_t> values) {
     StoredRun made;
     made.sides = 6;
     made.valueCount = static_cast<std::int32_t>(values.size());
     made.values = std::move(values);
-    waiting.Add(Waiting::Run{made, {1, 6, since}}, limits);
+    waiting.Add(PendingWrites::Run{made, {1, 6, since}}, limits);
   };
   run(1000, {1, 1});
   run(1000, {2});
   run(1000, {3});
   EXPECT_EQ(waiting.RunCount(), 2);
   EXPECT_EQ(waiting.WaitingFor(1, 6).counts, (std::map<std::int32_t, std::uint64_t>{{1, 2}, {2, 1}, {3, 1}}));
-  waiting.Add(Waiting::Reset{{1, 6, 2000}}, limits);
+  waiting.Add(PendingWrites::Reset{{1, 6, 2000}}, limits);
   run(2000, {5});
-  const Waiting::Waiting afterReset = waiting.WaitingFor(1, 6);
+  const PendingWrites::Waiting afterReset = waiting.WaitingFor(1, 6);
   EXPECT_TRUE(afterReset.reset);
   EXPECT_EQ(afterReset.sinceMs, 2000);
   EXPECT_EQ(afterReset.counts, (std::map<std::int32_t, std::uint64_t>{{5, 1}}));
-  waiting.Add(Waiting::Clear{}, limits);
+  waiting.Add(PendingWrites::Clear{}, limits);
   run(2000, {6});
   ASSERT_EQ(waiting.Runs(0, 10, 5).size(), 1U);
   EXPECT_TRUE(waiting.ClearWaits());
