@@ -13,7 +13,7 @@ constexpr int kPageRows = 100;
 constexpr std::size_t kPagesKept = 8;
 
 enum Column { kTime, kSides, kValues, kSum, kAverage, kResults, kColumns };
-static_assert(kColumns == kHistoryColumns.size());
+static_assert(static_cast<std::size_t>(kColumns) == kHistoryColumns.size());
 
 }  // namespace
 
