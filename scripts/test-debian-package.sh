@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# CI's package stage: Tambrel's Debian source package, built and checked by
+# Debian's own tools, each step in a fresh root of its own made by
+# scripts/in-debian.sh from the last commit.
+#
+#  1. Debian 13: dpkg-buildpackage -S makes the source package (.dsc and
+#     .tar.xz) from the clean clone of the commit.
+#  2. For each release: a fresh root is given the source package alone;
+#     apt-get build-dep installs what its Build-Depends name, and
+#     dpkg-buildpackage -b builds the binary package as an ordinary user,
+#     dh_auto_test running the tests that need nothing but the build. Then
+#     lintian, at every level, on the .dsc, each .changes and the .deb:
+#     no tag at all; hardening-check on the binary; the package's contents
+#     and Depends; and a second build of the same .dsc in another folder,
+#     later, in another time zone and locale, which must give the same bytes.
+#  3. For each release, another fresh root: the .deb installed with what it
+#     depends on, started from its menu entry under Xvfb, closed and purged,
+#     none of its files left; then autopkgtest installs it again and runs
+#     debian/tests/ (the virt server "null": the tests run in that root).
+#
+# The packages and the logs come back to build/debian-package/.
+#
+#   scripts/test-debian-package.sh [RELEASE...]   (default: trixie bookworm)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+
+# Inside a root, in the clone: one step each.
+apt_install() {
+  {
+    apt-get -o DPkg::Lock::Timeout=300 update &&
+      DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@"
+  } >>/build/out/apt.log 2>&1 || { tail -n 40 /build/out/apt.log >&2; return 1; }
+}
+
+# Runs a step with its output in a log in /build/out/; prints the end of
+# the log when it fails.
+step() {
+  local log="/build/out/$1"
+  shift
+  if ! "$@" >"$log" 2>&1; then
+    echo "FAILED: $*; the end of its log, $(basename "$log"):" >&2
+    tail -n 60 "$log" >&2
+    return 1
+  fi
+}
+
+inside_source() {
+  # Making a source package runs debian/rules clean and needs no more than
+  # dpkg-dev and debhelper; -d leaves out the check for the rest of
+  # Build-Depends, which building the binary needs.
+  apt_install dpkg-dev debhelper
+  step source-build.log dpkg-buildpackage -S -us -uc -d
+  cp /build/tambrel_* /build/out/
+  local dsc
+  dsc="$(cd /build/out && ls tambrel_*.dsc)"
+  echo "Source package made by dpkg-buildpackage -S ($(dpkg-query -W -f='${Version}' dpkg-dev)): $dsc"
+  (cd /build/out && sha256sum tambrel_*.dsc tambrel_*.tar.*) | sed 's/^/  /'
+}
+
+inside_binary() {
+  local dsc
+  dsc="$(ls /build/tambrel_*.dsc)"
+  apt-get -o DPkg::Lock::Timeout=300 update >/build/out/apt.log 2>&1
+  (cd /build && DEBIAN_FRONTEND=noninteractive apt-get build-dep -y "./$(basename "$dsc")") \
+    >>/build/out/apt.log 2>&1 || { tail -n 40 /build/out/apt.log >&2; return 1; }
+  echo "apt-get build-dep installed $(grep -c '^Setting up ' /build/out/apt.log) packages for $(basename "$dsc")"
+
+  # Built by an ordinary user, as Debian's build daemons build.
+  useradd --create-home builder
+  install -d -o builder /build/first
+  step binary-build.log runuser -u builder -- sh -c "
+    cd /build/first && dpkg-source -x '$dsc' tambrel && cd tambrel &&
+    DEB_BUILD_OPTIONS=parallel=2 dpkg-buildpackage -b -us -uc"
+  grep -E '^(dpkg-buildpackage: info: (source|binary-only)|[0-9]+% tests passed)' /build/out/binary-build.log |
+    sed 's/^/  /'
+  local deb changes
+  deb="$(ls /build/first/tambrel_*.deb)"
+  changes="$(ls /build/first/tambrel_*.changes)"
+  echo "Binary package built from the .dsc alone: $(basename "$deb"), sha256 $(sha256sum "$deb" | cut -d' ' -f1)"
+  cp /build/first/tambrel* /build/out/
+
+  apt_install lintian devscripts reprotest diffoscope-minimal faketime locales-all
+  local status=0
+  runuser -u builder -- tests/packaging/check-lintian.sh \
+    "$dsc" /build/tambrel_*_source.changes "$changes" "$deb" || status=1
+  echo "hardening-check:"
+  tests/packaging/check-hardening.sh "$deb" /build/first/tambrel/obj-* | sed 's/^/  /' || status=1
+  echo "Contents and Depends:"
+  tests/packaging/check-deb.sh "$deb" | sed 's/^/  /' || status=1
+
+  # The first build's packages against a second build's.
+  mkdir /build/first-packages
+  cp /build/first/*.deb /build/first/*.ddeb /build/first-packages/
+  echo "Built again, elsewhere, with reprotest:"
+  tests/packaging/check-reproducible.sh "$dsc" /build/first-packages | sed 's/^/  /' || status=1
+  return "$status"
+}
+
+inside_install() {
+  local deb dsc
+  deb="$(ls /build/tambrel_*.deb)"
+  dsc="$(ls /build/tambrel_*.dsc)"
+  # What the package depends on, as apt resolves it here, and the X
+  # server, window manager and tools the install check drives it with.
+  apt-get -o DPkg::Lock::Timeout=300 update >/build/out/apt.log 2>&1
+  DEBIAN_FRONTEND=noninteractive apt-get satisfy -y --no-install-recommends \
+    "$(dpkg-deb -f "$deb" Depends)" >>/build/out/apt.log 2>&1 ||
+    { tail -n 40 /build/out/apt.log >&2; return 1; }
+  apt_install xvfb openbox wmctrl xdotool
+  tests/packaging/check-system-install.sh . "$deb"
+  echo "$(basename "$deb") installed with dpkg, started from its menu entry, closed and purged; none of its files left"
+
+  # autopkgtest unpacks the .dsc with dpkg-source for its tests.
+  apt_install autopkgtest dpkg-dev
+  echo "autopkgtest $(dpkg-query -W -f='${Version}' autopkgtest), virt server null, on $(basename "$deb") and $(basename "$dsc"):"
+  local status=0
+  autopkgtest --output-dir /build/out/autopkgtest "$deb" "$dsc" -- null \
+    >/build/out/autopkgtest.log 2>&1 || status=$?
+  sed -n '/^@@@@@@* summary/,$p' /build/out/autopkgtest.log | sed '1d; s/^/  /'
+  if [ "$status" -ne 0 ]; then
+    echo "autopkgtest failed (exit status $status); the end of its log:" >&2
+    tail -n 80 /build/out/autopkgtest.log >&2
+  fi
+  return "$status"
+}
+
+case "${1:-}" in
+  --inside-source) inside_source; exit ;;
+  --inside-binary) inside_binary; exit ;;
+  --inside-install) inside_install; exit ;;
+esac
+
+releases=("$@")
+[ ${#releases[@]} -gt 0 ] || releases=(trixie bookworm)
+out="$root/build/debian-package"
+start=$SECONDS
+times=()
+
+echo "Debian 13 (trixie), in a fresh root: the source package"
+"$root/scripts/in-debian.sh" --out "$out/source" trixie "$0" --inside-source
+dsc="$(ls "$out"/source/tambrel_*.dsc)"
+times+=("source package $((SECONDS - start)) s")
+
+for release in "${releases[@]}"; do
+  begun=$SECONDS
+  echo "$release, in a fresh root: the binary package from $(basename "$dsc") alone, lintian, hardening, a second build"
+  "$root/scripts/in-debian.sh" --copy "$dsc" --copy "${dsc%.dsc}.tar.xz" \
+    --copy "$(ls "$out"/source/tambrel_*_source.changes)" \
+    --copy "$(ls "$out"/source/tambrel_*_source.buildinfo)" \
+    --out "$out/$release" "$release" "$0" --inside-binary
+  times+=("$release binary $((SECONDS - begun)) s")
+
+  begun=$SECONDS
+  echo "$release, in a fresh root: the package installed, started and purged; autopkgtest"
+  "$root/scripts/in-debian.sh" --copy "$dsc" --copy "${dsc%.dsc}.tar.xz" \
+    --copy "$(ls "$out/$release"/tambrel_*.deb)" \
+    --out "$out/$release-installed" "$release" "$0" --inside-install
+  times+=("$release install and autopkgtest $((SECONDS - begun)) s")
+done
+echo "Debian package stage in $((SECONDS - start)) s: $(IFS=,; echo "${times[*]}" | sed 's/,/, /g')"
