@@ -32,14 +32,14 @@ apt_install() {
   } >>/build/out/apt.log 2>&1 || { tail -n 40 /build/out/apt.log >&2; return 1; }
 }
 
-# Runs a step with its output in a log in /build/out/; prints the end of
-# the log when it fails.
+# Runs a step with its output in a log in /build/out/, which comes back to
+# build/debian-package/; prints the part of the log that explains a failure.
 step() {
   local log="/build/out/$1"
   shift
   if ! "$@" >"$log" 2>&1; then
-    echo "FAILED: $*; the end of its log, $(basename "$log"):" >&2
-    tail -n 60 "$log" >&2
+    . scripts/logged.sh
+    show_failure "$*" "$log"
     return 1
   fi
 }
