@@ -77,7 +77,7 @@ inside_binary() {
   deb="$(ls /build/first/tambrel_*.deb)"
   changes="$(ls /build/first/tambrel_*.changes)"
   echo "Binary package built from the .dsc alone: $(basename "$deb"), sha256 $(sha256sum "$deb" | cut -d' ' -f1)"
-  cp /build/first/tambrel* /build/out/
+  cp /build/first/tambrel_* /build/first/tambrel-dbgsym_* /build/out/
 
   apt_install lintian devscripts reprotest diffoscope-minimal faketime locales-all
   local status=0 files=("$changes" "$deb")
