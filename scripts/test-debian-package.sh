@@ -93,7 +93,7 @@ inside_binary() {
 
   # The first build's packages against a second build's.
   mkdir /build/first-packages
-  cp /build/first/*.deb /build/first/*.ddeb /build/first-packages/
+  find /build/first -maxdepth 1 \( -name '*.deb' -o -name '*.ddeb' \) -exec cp {} /build/first-packages/ \;
   echo "Built again, elsewhere, with reprotest:"
   tests/packaging/check-reproducible.sh "$dsc" /build/first-packages | sed 's/^/  /' || status=1
   return "$status"

@@ -19,7 +19,8 @@
 #
 #   check-reproducible.sh PACKAGE.dsc FOLDER
 #
-# FOLDER holds the first build's .deb and .ddeb files, and nothing else.
+# FOLDER holds the first build's packages (the .deb files, the debugging
+# symbols' among them), and nothing else.
 # The packages the source package builds with must be installed.
 set -euo pipefail
 dsc="$(realpath -e "$1")"
