@@ -42,6 +42,10 @@ if ! setarch "$(uname -m)" -R true 2>/dev/null; then
   variations+=",-kernel,-aslr"
 fi
 
+# reprotest keeps a build's packages in a folder source-root/ of its own.
+mkdir -p "$work/control/source-root"
+cp "$control"/* "$work/control/source-root/"
+
 status=0
 # reprotest builds in a copy of the folder it is started in, which holds
 # the source package alone. Its temporary folders in $work: it leaves an
@@ -50,7 +54,7 @@ mkdir "$work/source"
 cp "$dsc" "$(dirname "$dsc")/$(basename "$dsc" .dsc).tar."* "$work/source/"
 (cd "$work/source" &&
    TMPDIR="$work" DEB_BUILD_OPTIONS="nocheck parallel=2" \
-   reprotest --verbosity 1 --store-dir "$work/store" --control-build "$control" \
+   reprotest --verbosity 1 --store-dir "$work/store" --control-build "$work/control" \
      --variations="$variations" \
      --vary='environment.variables+=USER=tambrel-rebuilder;LOGNAME=tambrel-rebuilder;USERNAME=tambrel-rebuilder' \
      "$(basename "$dsc")" -- null) \
