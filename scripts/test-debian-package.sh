@@ -119,7 +119,13 @@ inside_install() {
   local status=0
   autopkgtest --output-dir /build/out/autopkgtest "$deb" "$dsc" -- null \
     >/build/out/autopkgtest.log 2>&1 || status=$?
-  sed -n '/^@@@@@@* summary/,$p' /build/out/autopkgtest.log | sed '1d; s/^/  /'
+  local test
+  for test in $(sed -n 's/^Tests: *//p' debian/tests/control); do
+    echo "  $test, what it printed:"
+    sed 's/^/    /' "/build/out/autopkgtest/$test-stdout" 2>/dev/null || true
+  done
+  echo "  autopkgtest's summary:"
+  sed 's/^/    /' /build/out/autopkgtest/summary 2>/dev/null || true
   if [ "$status" -ne 0 ]; then
     echo "autopkgtest failed (exit status $status); the end of its log:" >&2
     tail -n 80 /build/out/autopkgtest.log >&2
