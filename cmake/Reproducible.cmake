@@ -1,8 +1,10 @@
-# The same commit gives the same package, byte for byte, wherever, whenever
-# and by whomever it is built (tests/packaging/check-reproducible.sh).
+# The same source gives the same binary, byte for byte, wherever, whenever
+# and by whomever it is built (the Debian package's second build in
+# scripts/test-debian-package.sh checks it).
 #
 # The time stamp is SOURCE_DATE_EPOCH, the reproducible-builds convention:
-# taken from the environment when set, else from the last commit's date,
+# taken from the environment when set (dpkg-buildpackage sets it to the
+# date of debian/changelog's newest entry), else from the last commit's date,
 # else (a source tree without its git history) from the newest changelog
 # entry, as dpkg-buildpackage would. It is exported to this configure run,
 # where string(TIMESTAMP) honours it, and dates the manual page.
