@@ -7,7 +7,9 @@
 # again). The second is made with DEB_BUILD_OPTIONS=nocheck, the program
 # alone, since the tests must not change what is packaged, and varies, by
 # reprotest's own variations: the build folder's path, the date and time
-# (faketime, months ahead), the time zone, the locale (et_EE.UTF-8, from
+# (faketime, 400 days ahead: named, since Debian 13's reprotest otherwise
+# leaves the clock alone where the sources are older than a year), the
+# time zone, the locale (et_EE.UTF-8, from
 # locales-all), the umask (0002), HOME, the user's name as USER, LOGNAME and
 # USERNAME say it, other environment variables, PATH, the CPUs it may run
 # on, the kernel and machine uname reports, address space randomisation,
@@ -57,6 +59,7 @@ cp "$dsc" "$(dirname "$dsc")/$(basename "$dsc" .dsc).tar."* "$work/source/"
    reprotest --verbosity 1 --store-dir "$work/store" --control-build "$work/control" \
      --variations="$variations" \
      --vary='environment.variables+=USER=tambrel-rebuilder;LOGNAME=tambrel-rebuilder;USERNAME=tambrel-rebuilder' \
+     --vary='time.faketimes+=+400days+7hours+13minutes' \
      "$(basename "$dsc")" -- null) \
   </dev/null >"$work/reprotest.log" 2>&1 || status=$?
 
