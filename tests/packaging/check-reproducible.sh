@@ -7,9 +7,8 @@
 # again). The second is made with DEB_BUILD_OPTIONS=nocheck, the program
 # alone, since the tests must not change what is packaged, and varies, by
 # reprotest's own variations: the build folder's path, the date and time
-# (faketime, 400 days ahead: named, since Debian 13's reprotest otherwise
-# leaves the clock alone where the sources are older than a year), the
-# time zone, the locale (et_EE.UTF-8, from
+# (faketime, 400 days ahead: named, since reprotest left to itself may keep
+# the real clock), the time zone, the locale (et_EE.UTF-8, from
 # locales-all), the umask (0002), HOME, the user's name as USER, LOGNAME and
 # USERNAME say it, other environment variables, PATH, the CPUs it may run
 # on, the kernel and machine uname reports, address space randomisation,
