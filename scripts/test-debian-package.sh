@@ -117,7 +117,9 @@ inside_install() {
   apt_install autopkgtest dpkg-dev
   echo "autopkgtest $(dpkg-query -W -f='${Version}' autopkgtest), virt server null, on $(basename "$deb") and $(basename "$dsc"):"
   local status=0
-  autopkgtest --output-dir /build/out/autopkgtest "$deb" "$dsc" -- null \
+  # Each test takes seconds: one that hangs fails after five minutes
+  # rather than autopkgtest's default of nearly three hours.
+  autopkgtest --timeout-test=300 --output-dir /build/out/autopkgtest "$deb" "$dsc" -- null \
     >/build/out/autopkgtest.log 2>&1 || status=$?
   local test
   for test in $(sed -n 's/^Tests: *//p' debian/tests/control); do
