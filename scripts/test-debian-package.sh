@@ -79,7 +79,9 @@ inside_binary() {
   echo "Binary package built from the .dsc alone: $(basename "$deb"), sha256 $(sha256sum "$deb" | cut -d' ' -f1)"
   cp /build/first/tambrel_* /build/first/tambrel-dbgsym_* /build/out/
 
-  apt_install lintian devscripts reprotest diffoscope-minimal faketime locales-all
+  apt_install lintian devscripts reprotest diffoscope-minimal faketime locales
+  # The one locale reprotest's second build runs in.
+  localedef -i et_EE -f UTF-8 et_EE.UTF-8
   local status=0 files=("$changes" "$deb")
   # The source package, made on Debian 13, is judged by Debian 13's lintian,
   # as the archive it would be uploaded to judges it with its own; each
@@ -145,27 +147,64 @@ releases=("$@")
 [ ${#releases[@]} -gt 0 ] || releases=(trixie bookworm)
 out="$root/build/debian-package"
 start=$SECONDS
-times=()
 
 echo "Debian 13 (trixie), in a fresh root: the source package"
 "$root/scripts/in-debian.sh" --out "$out/source" trixie ./scripts/test-debian-package.sh --inside-source
 dsc="$(ls "$out"/source/tambrel_*.dsc)"
-times+=("source package $((SECONDS - start)) s")
+echo "Source package made in $((SECONDS - start)) s"
 
-for release in "${releases[@]}"; do
-  begun=$SECONDS
+# A root of a release, as a child that a TERM or INT is passed on to.
+in_root() {
+  "$root/scripts/in-debian.sh" "$@" &
+  child=$!
+  wait "$child"
+}
+
+# One release's binary package, built from the source package alone, and
+# its tests; each in a root of its own.
+release_chain() {
+  local release="$1" begun=$SECONDS
+  child=""
+  trap '[ -z "$child" ] || kill "$child" 2>/dev/null; exit 143' TERM INT
   echo "$release, in a fresh root: the binary package from $(basename "$dsc") alone, lintian, hardening, a second build"
-  "$root/scripts/in-debian.sh" --copy "$dsc" --copy "${dsc%.dsc}.tar.xz" \
+  in_root --copy "$dsc" --copy "${dsc%.dsc}.tar.xz" \
     --copy "$(ls "$out"/source/tambrel_*_source.changes)" \
     --copy "$(ls "$out"/source/tambrel_*_source.buildinfo)" \
-    --out "$out/$release" "$release" ./scripts/test-debian-package.sh --inside-binary "$([ "$release" = trixie ] && echo with-source)"
-  times+=("$release binary $((SECONDS - begun)) s")
+    --out "$out/$release" "$release" ./scripts/test-debian-package.sh --inside-binary \
+    "$([ "$release" = trixie ] && echo with-source)" || return 1
+  echo "$release: binary package built and checked in $((SECONDS - begun)) s"
 
   begun=$SECONDS
   echo "$release, in a fresh root: the package installed, started and purged; autopkgtest"
-  "$root/scripts/in-debian.sh" --copy "$dsc" --copy "${dsc%.dsc}.tar.xz" \
+  in_root --copy "$dsc" --copy "${dsc%.dsc}.tar.xz" \
     --copy "$(ls "$out/$release"/tambrel_*.deb)" \
-    --out "$out/$release-installed" "$release" ./scripts/test-debian-package.sh --inside-install
-  times+=("$release install and autopkgtest $((SECONDS - begun)) s")
+    --out "$out/$release-installed" "$release" ./scripts/test-debian-package.sh --inside-install || return 1
+  echo "$release: installed, purged and tested by autopkgtest in $((SECONDS - begun)) s"
+}
+
+# The releases side by side: much of each is waiting on downloads, apt,
+# lintian and X, which one release's build leaves idle. Each one's output
+# is printed whole once it is done.
+pids=()
+stop_chains() {
+  local pid
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait
+}
+trap 'stop_chains; exit 143' TERM
+trap 'stop_chains; exit 130' INT
+echo "Side by side, each in fresh roots of its own: ${releases[*]}"
+for release in "${releases[@]}"; do
+  release_chain "$release" >"$out/$release.log" 2>&1 &
+  pids+=($!)
 done
-echo "Debian package stage in $((SECONDS - start)) s: $(IFS=,; echo "${times[*]}" | sed 's/,/, /g')"
+status=0
+failed=()
+for i in "${!releases[@]}"; do
+  wait "${pids[i]}" || { status=1; failed+=("${releases[i]}"); }
+  cat "$out/${releases[i]}.log"
+done
+pids=()
+echo "Debian package stage in $((SECONDS - start)) s"
+if [ "$status" -ne 0 ]; then echo "FAILED: the Debian package on ${failed[*]}" >&2; fi
+exit "$status"

@@ -8,8 +8,8 @@
 # alone, since the tests must not change what is packaged, and varies, by
 # reprotest's own variations: the build folder's path, the date and time
 # (faketime, 400 days ahead: named, since reprotest left to itself may keep
-# the real clock), the time zone, the locale (et_EE.UTF-8, from
-# locales-all), the umask (0002), HOME, the user's name as USER, LOGNAME and
+# the real clock), the time zone, the locale (et_EE.UTF-8, which must be
+# installed), the umask (0002), HOME, the user's name as USER, LOGNAME and
 # USERNAME say it, other environment variables, PATH, the CPUs it may run
 # on, the kernel and machine uname reports, address space randomisation,
 # and the host and domain names (in a namespace of its own, where this
