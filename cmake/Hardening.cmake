@@ -3,7 +3,9 @@
 # (and a user's DEB_BUILD_OPTIONS or buildflags.conf) rather than a copy of
 # it. Only the hardening part is used: the optimisation level and debug
 # information stay with CMAKE_BUILD_TYPE, and the build type decides where
-# the flags apply at all (see below).
+# the flags apply at all (see below). A Debian package build (build type
+# None) does not include this file: dh hands dpkg-buildflags' flags to the
+# build in CXXFLAGS and LDFLAGS, and nothing is added to them.
 #
 # Sets tambrel_harden_compile and tambrel_harden_link.
 

@@ -1,11 +1,13 @@
-# The same commit gives the same package, byte for byte, wherever, whenever
-# and by whomever it is built (tests/packaging/check-reproducible.sh).
+# The same source gives the same binary, byte for byte, wherever, whenever
+# and by whomever it is built (the Debian package's second build in
+# scripts/test-debian-package.sh checks it).
 #
 # The time stamp is SOURCE_DATE_EPOCH, the reproducible-builds convention:
-# taken from the environment when set, else from the last commit's date,
+# taken from the environment when set (dpkg-buildpackage sets it to the
+# date of debian/changelog's newest entry), else from the last commit's date,
 # else (a source tree without its git history) from the newest changelog
 # entry, as dpkg-buildpackage would. It is exported to this configure run,
-# where string(TIMESTAMP) honours it, and handed to CPack.
+# where string(TIMESTAMP) honours it, and dates the manual page.
 #
 # Sets TAMBREL_SOURCE_DATE_EPOCH and tambrel_prefix_maps.
 
@@ -41,11 +43,11 @@ else()
     endif()
   endif()
   if(TAMBREL_SOURCE_DATE_EPOCH STREQUAL "")
-    execute_process(COMMAND dpkg-parsechangelog -l ${PROJECT_SOURCE_DIR}/packaging/changelog
+    execute_process(COMMAND dpkg-parsechangelog -l ${PROJECT_SOURCE_DIR}/debian/changelog
                             -STimestamp
                     OUTPUT_VARIABLE TAMBREL_SOURCE_DATE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE
                     ERROR_QUIET)
-    set(tambrel_epoch_origin "no git history here: the date of packaging/changelog's newest entry")
+    set(tambrel_epoch_origin "no git history here: the date of debian/changelog's newest entry")
   endif()
 endif()
 

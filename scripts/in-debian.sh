@@ -6,12 +6,14 @@
 # private /tmp, in a process namespace of its own, so that nothing running
 # outside (a screen reader, a test server) is seen from inside.
 #
-#   scripts/in-debian.sh [--copy FILE]... RELEASE COMMAND [ARG...]
+#   scripts/in-debian.sh [--copy FILE]... [--out DIR] RELEASE COMMAND [ARG...]
 #   scripts/in-debian.sh trixie ./scripts/test.sh
 #
 # The command starts in /build/tambrel, a clone of this repository's last
 # commit (changes not yet committed are not in it), with shared/ beside it
 # when the repository has one beside it. --copy puts FILE in /build/ first.
+# --out DIR brings back what the command leaves in /build/out/: it is
+# copied to DIR (emptied first) when the command ends, however it ends.
 # The root is made under /var/tmp (IN_DEBIAN_ROOTS chooses another folder;
 # never /tmp, which the root's own /tmp hides) and removed whole when the
 # command ends, however it ends. The build's logs and ctest's log come back
@@ -23,7 +25,7 @@
 set -euo pipefail
 
 usage() {
-  echo "usage: $0 [--copy FILE]... RELEASE COMMAND [ARG...]" >&2
+  echo "usage: $0 [--copy FILE]... [--out DIR] RELEASE COMMAND [ARG...]" >&2
   exit 2
 }
 if [ "$(id -u)" -ne 0 ]; then
@@ -32,9 +34,11 @@ fi
 
 repo="$(cd "$(dirname "$0")/.." && pwd)"
 copies=()
+out=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --copy) [ $# -ge 2 ] || usage; copies+=("$(realpath -e "$2")"); shift 2 ;;
+    --out) [ $# -ge 2 ] || usage; out="$(realpath -m "$2")"; shift 2 ;;
     -*) usage ;;
     *) break ;;
   esac
@@ -121,6 +125,7 @@ git clone --quiet --no-checkout "$repo" "$target/build/tambrel"
 git -C "$target/build/tambrel" checkout --quiet --detach "$commit"
 if [ -d "$repo/../shared" ]; then cp -r "$repo/../shared" "$target/build/shared"; fi
 for file in "${copies[@]}"; do cp "$file" "$target/build/"; done
+mkdir "$target/build/out"
 
 # Runs as the first process of the new process namespace, in the new mount
 # namespace: mounts what a running system has, then runs the command in the
@@ -159,6 +164,12 @@ unshare --mount --propagation private --pid --fork --kill-child --mount-proc="$t
 child=$!
 wait "$child" || status=$?
 child=""
+
+if [ -n "$out" ]; then
+  rm -rf "$out"
+  mkdir -p "$out"
+  cp -r "$target/build/out/." "$out/"
+fi
 
 # What the build and ctest wrote, for a look after the root is gone.
 for dir in "$target"/build/tambrel/build*; do

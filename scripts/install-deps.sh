@@ -13,8 +13,6 @@ packages=(
   xvfb xauth openbox xfwm4 x11-utils xdotool wmctrl
   desktop-file-utils appstream dpkg-dev
   orca at-spi2-core dbus xclip procps
-  lintian devscripts man-db groff-base
-  reprotest diffoscope-minimal faketime locales-all
   qt6-wayland weston
   libcanberra-dev libcanberra-pulse sound-theme-freedesktop
   pipewire wireplumber pipewire-pulse pulseaudio-utils dbus-daemon python3

@@ -19,13 +19,28 @@ export XDG_RUNTIME_DIR="$work/runtime"
 
 started() { started_pids+=("$1"); }
 
+# A process that has not ended 5 s after TERM is killed: an X server that
+# is told to stop while it is still starting loses the request and runs on.
 stop_started() {
-  local i
+  local i pid
   for ((i = ${#started_pids[@]} - 1; i >= 0; i--)); do
-    kill "${started_pids[i]}" 2>/dev/null || true
-    wait "${started_pids[i]}" 2>/dev/null || true
+    pid="${started_pids[i]}"
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 1 50); do
+      running "$pid" || break
+      sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
   done
   rm -rf "$work"
+}
+
+# Whether PID runs, an ended child not yet waited for (a zombie) aside.
+running() {
+  local state
+  state="$(sed -n 's/^State:[[:space:]]*\([A-Z]\).*/\1/p' "/proc/$1/status" 2>/dev/null)" || return 1
+  [ -n "$state" ] && [ "$state" != Z ] && [ "$state" != X ]
 }
 trap stop_started EXIT
 trap 'exit 143' TERM

@@ -31,7 +31,9 @@ screen="${XVFB_SCREEN:-1920x1080x24}"
 . "$(dirname "$0")/processes.sh"
 
 # The server picks a free display itself and writes its number to the file,
-# so two runs side by side never race for the same one.
+# so two runs side by side never race for the same one. The file is made
+# first: the loop below may read it before the server's shell has.
+: >"$work/display"
 Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$work/display" \
   >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!

@@ -1,16 +1,11 @@
 #!/usr/bin/env bash
-# Builds the .deb and checks its metadata and contents: version 1.00,
-# dependencies on the runtime libraries (never a -dev package), and the
-# binary, menu entry, icon and AppStream data inside.
+# Checks the package's metadata and contents: version 1.00, dependencies
+# on the runtime libraries (never a -dev package), and the binary, menu
+# entry, icon, AppStream data, manual page and documents inside.
 #
-#   check-deb.sh BUILD_DIR
+#   check-deb.sh PACKAGE.deb
 set -euo pipefail
-build_dir="$1"
-out="$(mktemp -d)"
-trap 'rm -rf "$out"' EXIT
-
-. "$(dirname "$0")/build-deb.sh"
-build_deb "$build_dir" "$out"
+deb="$1"
 
 status=0
 fail() { echo "$*" >&2; status=1; }

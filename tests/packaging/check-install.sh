@@ -15,8 +15,6 @@ cmake --install "$build_dir" --prefix "$prefix" >/dev/null
 status=0
 for file in games/tambrel \
             share/man/man6/tambrel.6.gz \
-            share/doc/tambrel/copyright \
-            share/doc/tambrel/changelog.gz \
             share/applications/org.tambrel.Tambrel.desktop \
             share/metainfo/org.tambrel.Tambrel.metainfo.xml \
             share/icons/hicolor/scalable/apps/org.tambrel.Tambrel.svg; do

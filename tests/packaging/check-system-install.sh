@@ -1,18 +1,16 @@
 #!/usr/bin/env bash
-# Installs the .deb on this machine with dpkg, starts the program the way
-# its menu entry does under a private Xvfb, closes its window, purges the
-# package and checks that none of its files is left. The package is purged
-# on any way out, so a failure halfway leaves the machine as it was.
+# Installs the package on this machine with dpkg, starts the program the
+# way its menu entry does under a private Xvfb, closes its window, purges
+# the package and checks that none of its files is left. The package is
+# purged on any way out, so a failure halfway leaves the machine as it was.
 #
-# Needs root. Skipped (exit 77) when not root, or when tambrel or any of its
-# files is already on the machine: that install belongs to someone else.
+# Needs root, and the packages tambrel depends on installed. Skipped (exit
+# 77) when not root, or when tambrel or any of its files is already on the
+# machine: that install belongs to someone else.
 #
-#   check-system-install.sh SOURCE_DIR BUILD_DIR
-#   check-system-install.sh SOURCE_DIR PACKAGE.deb   (a package built before,
-#                                                    its dependencies installed)
+#   check-system-install.sh SOURCE_DIR PACKAGE.deb
 set -euo pipefail
 source_dir="$1"
-build_dir="$2"
 window_title='Tambrel Generation'
 
 # Inside Xvfb: start the entry's command, wait for its window, close it as
@@ -72,12 +70,7 @@ trap cleanup EXIT
 trap 'exit 143' TERM
 trap 'exit 130' INT
 
-if [[ "$build_dir" == *.deb ]]; then
-  deb="$(realpath -e "$build_dir")"
-else
-  . "$(dirname "$0")/build-deb.sh"
-  build_deb "$build_dir" "$out"
-fi
+deb="$(realpath -e "$2")"
 # The package's own paths: files, and folders no other package had made.
 mapfile -t paths < <(dpkg-deb --fsys-tarfile "$deb" | tar -t | sed 's|^\./|/|; s|/$||' | grep -v '^$')
 owned=()
