@@ -3,6 +3,7 @@
 #include <QDateTime>
 
 #include "runtime/sqlite_history_store.h"
+#include "window/dice/frm_dice.h"
 #include "window/distribution/frm_distribution.h"
 #include "window/frm_tambrel.h"
 #include "window/history/frm_history.h"
@@ -16,6 +17,7 @@ TambrelSession::TambrelSession(Services& services, History::Opener opener)
   connect(window_, &frmTambrel::runEnded, this, &TambrelSession::RunEnded);
   connect(window_, &frmTambrel::distributionRequested, this, &TambrelSession::ShowDistribution);
   connect(window_, &frmTambrel::historyRequested, this, &TambrelSession::ShowHistory);
+  connect(window_, &frmTambrel::diceRequested, this, &TambrelSession::ShowDice);
   // Said once, over the main window, the first time a run cannot be kept.
   history_.OnProblem([this](const std::string& problem) {
     services_.MsgBox("History is not being saved: " + problem, MsgStyle::Information,
@@ -31,6 +33,7 @@ TambrelSession::~TambrelSession() {
 frmTambrel* TambrelSession::Window() const { return window_.data(); }
 frmDistribution* TambrelSession::Distribution() const { return distribution_.data(); }
 frmHistory* TambrelSession::HistoryWindow() const { return historyWindow_.data(); }
+frmDice* TambrelSession::Dice() const { return dice_.data(); }
 
 void TambrelSession::RunEnded() {
   if (distribution_) distribution_->Changed();
@@ -57,6 +60,14 @@ void TambrelSession::ShowHistory() {
   historyWindow_->show();
   historyWindow_->raise();
   historyWindow_->activateWindow();
+}
+
+void TambrelSession::ShowDice() {
+  if (!window_) return;
+  if (!dice_) dice_ = new frmDice(services_, window_);
+  dice_->show();
+  dice_->raise();
+  dice_->activateWindow();
 }
 
 void TambrelSession::RollAgain(std::int16_t sides, std::int32_t times) {

@@ -9,6 +9,7 @@
 
 namespace tambrel {
 
+class frmDice;
 class frmDistribution;
 class frmHistory;
 class frmTambrel;
@@ -31,9 +32,11 @@ class TambrelSession final : public QObject {
   // The windows beyond the main one, once they have been opened.
   [[nodiscard]] frmDistribution* Distribution() const;
   [[nodiscard]] frmHistory* HistoryWindow() const;
+  [[nodiscard]] frmDice* Dice() const;
 
   void ShowDistribution();
   void ShowHistory();
+  void ShowDice();
 
  private:
   void RunEnded();
@@ -45,6 +48,7 @@ class TambrelSession final : public QObject {
   QPointer<frmTambrel> window_;
   QPointer<frmDistribution> distribution_;
   QPointer<frmHistory> historyWindow_;
+  QPointer<frmDice> dice_;
 };
 
 // The history file where the desktop keeps state, opened with what it had

@@ -1,0 +1,119 @@
+#include "window/dice/odds_chart.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace tambrel {
+namespace {
+
+constexpr int kGap = 6;
+constexpr int kTicks = 4;
+
+// A percentage step of 1, 2 or 5 times a power of ten giving about kTicks
+// rules under the tallest bar.
+double TickStep(double top) {
+  const double raw = top / kTicks;
+  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+  for (const double factor : {1.0, 2.0, 5.0}) {
+    if (factor * magnitude >= raw) return factor * magnitude;
+  }
+  return 10 * magnitude;
+}
+
+// Label every 1st, 2nd, 5th, 10th... total, so that the labels never touch.
+std::int64_t LabelStep(double needed) {
+  for (std::int64_t magnitude = 1;; magnitude *= 10) {
+    for (const std::int64_t factor : {1, 2, 5}) {
+      if (static_cast<double>(factor * magnitude) >= needed) return factor * magnitude;
+    }
+  }
+}
+
+QString PercentLabel(double percent, double step) {
+  const int decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step))));
+  return QString::number(percent, 'f', decimals) + QLatin1Char('%');
+}
+
+}  // namespace
+
+OddsChart::OddsChart(QWidget* parent) : QWidget(parent) {
+  setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void OddsChart::SetOdds(std::shared_ptr<const dice::Odds> odds, std::vector<std::int64_t> rolled) {
+  odds_ = std::move(odds);
+  rolled_ = std::move(rolled);
+  std::sort(rolled_.begin(), rolled_.end());
+  update();
+}
+
+QSize OddsChart::minimumSizeHint() const {
+  return {fontMetrics().height() * 12, fontMetrics().height() * 8};
+}
+
+void OddsChart::paintEvent(QPaintEvent* /*event*/) {
+  if (!odds_ || odds_->totals.empty()) return;
+  QPainter painter(this);
+  const QFontMetrics metrics = fontMetrics();
+  const QColor ink = palette().color(QPalette::WindowText);
+  QColor rule = ink;
+  rule.setAlphaF(0.25F);
+  const QColor shade = palette().color(QPalette::Mid);
+  const QColor rolledFill = palette().color(QPalette::Highlight);
+
+  const std::vector<dice::Chance>& totals = odds_->totals;
+  double top = 0;
+  for (const dice::Chance& chance : totals) top = std::max(top, chance.chance * 100);
+  const double step = TickStep(std::max(top, 1e-9));
+  const double axisTop = std::ceil(top / step) * step;
+
+  const int left = metrics.horizontalAdvance(PercentLabel(axisTop, step)) + 2 * kGap;
+  const QRect plot(left, metrics.height() / 2, std::max(width() - left - kGap, 1),
+                   std::max(height() - 2 * metrics.height() - kGap, 1));
+  const auto yOf = [&](double percent) {
+    return plot.bottom() - static_cast<int>(std::lround(percent / axisTop * plot.height()));
+  };
+  const std::int64_t first = totals.front().total;
+  const double span = static_cast<double>(totals.back().total - first + 1);
+  const double slot = plot.width() / span;
+  const auto xOf = [&](std::int64_t total) {
+    return plot.left() + static_cast<int>(std::lround(static_cast<double>(total - first) * slot));
+  };
+
+  for (double tick = 0; tick <= axisTop + step / 2; tick += step) {
+    const int y = yOf(tick);
+    painter.setPen(rule);
+    painter.drawLine(plot.left(), y, plot.right(), y);
+    painter.setPen(ink);
+    painter.drawText(QRect(0, y - metrics.height() / 2, left - kGap, metrics.height()),
+                     Qt::AlignRight | Qt::AlignVCenter, PercentLabel(tick, step));
+  }
+
+  // Bars narrower than a pixel still show: each is at least one wide.
+  for (const dice::Chance& chance : totals) {
+    const int x0 = xOf(chance.total);
+    const int x1 = std::max(xOf(chance.total + 1), x0 + 1);
+    const int inset = (x1 - x0) >= 4 ? std::max(1, (x1 - x0) / 8) : 0;
+    const bool rolled = std::binary_search(rolled_.begin(), rolled_.end(), chance.total);
+    const int y = std::min(yOf(chance.chance * 100), plot.bottom() - (rolled ? 2 : 0));
+    painter.fillRect(QRect(QPoint(x0 + inset, y), QPoint(x1 - inset - 1, plot.bottom())),
+                     rolled ? rolledFill : shade);
+  }
+  painter.setPen(ink);
+  painter.drawLine(plot.left(), plot.bottom(), plot.right(), plot.bottom());
+
+  // The totals along the bottom, at a step that keeps them apart.
+  const std::int64_t widest = std::max(std::abs(first), std::abs(totals.back().total));
+  const int labelWidth = metrics.horizontalAdvance(QString::number(-widest)) + kGap;
+  const std::int64_t every = LabelStep(labelWidth / slot);
+  for (std::int64_t total = first + ((every - first % every) % every); total <= totals.back().total;
+       total += every) {
+    const int centre = (xOf(total) + xOf(total + 1)) / 2;
+    painter.drawText(QRect(centre - labelWidth / 2, plot.bottom() + kGap / 2, labelWidth,
+                           metrics.height()),
+                     Qt::AlignHCenter | Qt::AlignTop, QString::number(total));
+  }
+}
+
+}  // namespace tambrel

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <memory>
+
+#include "roll/dice/odds.h"
+
+namespace tambrel {
+
+// The exact odds as rows a screen reader reads one by one: "Total",
+// "Chance", "At least" and "At most", as "Copy Odds" copies them.
+class OddsTable final : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  using QAbstractTableModel::QAbstractTableModel;
+
+  void SetOdds(std::shared_ptr<const dice::Odds> odds);
+  // The row of a total, or -1.
+  [[nodiscard]] int RowOf(std::int64_t total) const;
+
+  [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
+  [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
+  [[nodiscard]] QVariant data(const QModelIndex& index, int role) const override;
+  [[nodiscard]] QVariant headerData(int section, Qt::Orientation orientation,
+                                    int role) const override;
+
+ private:
+  std::shared_ptr<const dice::Odds> odds_;
+};
+
+}  // namespace tambrel
