@@ -15,8 +15,11 @@ using odds::Lattice;
 using odds::Shape;
 
 // How many units of work (odds_lattice.h) this machine does in a
-// millisecond, measured by bench/dice_bench.cpp on the slowest kinds.
-constexpr double kUnitsPerMillisecond = 1.0e6;
+// millisecond on the slowest kinds of work (about one a nanosecond for
+// sums of many dice of up to 16 faces and for products of wide ranges),
+// with room left for a busy machine: the slowest odds allowed take about
+// 60 ms rather than the 100 allowed.
+constexpr double kUnitsPerMillisecond = 0.6e6;
 constexpr double kBudget = kOddsBudgetMilliseconds * kUnitsPerMillisecond;
 
 // Refused on the way: too many totals, or too much work.
@@ -94,7 +97,7 @@ class Walk {
         const Shape left = Estimate(node.left);
         const Shape right = Estimate(node.right);
         // A product or quotient finds each pair's place by a division.
-        constexpr double kPerPair = 12;
+        constexpr double kPerPair = 35;
         switch (node.kind) {
           case Node::Kind::Add:
             shape = odds::AddShape(left, right);

@@ -8,7 +8,7 @@
 namespace tambrel::dice::odds {
 namespace {
 
-// Units of work, measured against the time they take (bench/dice_bench.cpp).
+// Units of work, measured against the time they take.
 constexpr double kWindowStep = 16;   // per total, per die of a sliding sum (memory-bound)
 constexpr double kLogTerm = 20;      // a binomial term in logarithms
 // Up to this many faces a die's sum is shifted and added once per face.
@@ -150,6 +150,9 @@ Lattice KeepBest(const DiceTerm& term, const Lattice& die, const Shape& shape,
   for (std::size_t i = 1; i <= n; ++i) logFactorial[i] = logFactorial[i - 1] + std::log(static_cast<long double>(i));
 
   const auto width = static_cast<std::size_t>(shape.size);
+  // The most one die adds to the kept sum.
+  std::size_t reach = 0;
+  for (const Face& face : faces) reach = std::max(reach, static_cast<std::size_t>(face.contribution));
   std::vector<std::vector<double>> kept(k, std::vector<double>(width, 0.0));
   std::vector<double> result(width, 0.0);
   std::vector<double> binomial;
@@ -165,31 +168,33 @@ Lattice KeepBest(const DiceTerm& term, const Lattice& die, const Shape& shape,
       const std::size_t finish = k - j;        // showing this many fills the kept dice
       // binomial[c]: c of the dice left show this face, for c < finish.
       binomial.assign(finish, 0.0);
+      const auto binomialTerm = [&](std::size_t c) {
+        // In logarithms, then one exp in double: the exponent is exact to
+        // far better than the 1e-9 the odds are held to.
+        const long double exponent = logFactorial[dice] - logFactorial[c] - logFactorial[dice - c] +
+                                     static_cast<long double>(c) * logShow +
+                                     static_cast<long double>(dice - c) * logNot;
+        return std::exp(static_cast<double>(exponent));
+      };
       double head = 0;
-      for (std::size_t c = 0; c < finish && c <= dice && !last; ++c) {
-        binomial[c] = static_cast<double>(std::exp(logFactorial[dice] - logFactorial[c] - logFactorial[dice - c] +
-                                                   static_cast<long double>(c) * logShow +
-                                                   static_cast<long double>(dice - c) * logNot));
-        head += binomial[c];
-      }
+      for (std::size_t c = 0; c < finish && !last; ++c) head += binomial[c] = binomialTerm(c);
       double tail = 1 - head;
       if (!last && head >= 0.5) {
         // A small tail is summed itself, not left as a difference.
         tail = 0;
-        for (std::size_t c = dice + 1; c-- > finish;) {
-          tail += static_cast<double>(std::exp(logFactorial[dice] - logFactorial[c] - logFactorial[dice - c] +
-                                              static_cast<long double>(c) * logShow +
-                                              static_cast<long double>(dice - c) * logNot));
-        }
+        for (std::size_t c = dice + 1; c-- > finish;) tail += binomialTerm(c);
       }
+      // The sums j kept dice can reach, each moved on by c more dice.
       std::vector<double>& from = kept[j];
-      for (std::size_t s = 0; s < width; ++s) {
-        const double mass = from[s];
-        if (mass == 0) continue;
-        for (std::size_t c = 1; c < finish && c <= dice; ++c) kept[j + c][s + c * step] += mass * binomial[c];
-        result[s + finish * step] += mass * tail;
-        from[s] = mass * binomial[0];
+      const std::size_t reachable = j * reach + 1;
+      for (std::size_t c = 1; c < finish; ++c) {
+        double* to = kept[j + c].data() + c * step;
+        const double chance = binomial[c];
+        for (std::size_t s = 0; s < reachable; ++s) to[s] += from[s] * chance;
       }
+      double* done = result.data() + finish * step;
+      for (std::size_t s = 0; s < reachable; ++s) done[s] += from[s] * tail;
+      for (std::size_t s = 0; s < reachable; ++s) from[s] *= binomial[0];
     }
   }
   return {shape, std::move(result)};
@@ -289,7 +294,7 @@ Shape TermShape(const DiceTerm& term, const DieReach& die, Cost& cost) {
     // The sum of n dice, one after another: kWindowStep per total for a
     // sliding sum, every pair otherwise.
     const double perTotal = !Uniform(term) ? dieSize
-                            : dieSize <= static_cast<double>(kFewFaces) ? dieSize / 4
+                            : dieSize <= static_cast<double>(kFewFaces) ? dieSize / 2
                                                                          : kWindowStep;
     const auto growth = static_cast<double>(die.shape.size - 1);
     work += perTotal * (static_cast<double>(n * n) / 2 * growth + static_cast<double>(n) * dieSize);
