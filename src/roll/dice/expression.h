@@ -132,7 +132,7 @@ class Expression {
 //   "Expected an operator or the end"                    ("3d6)")
 //   "Expected a number of repeats from 1 to 100"         ("0x2d6")
 //   "Expected at most 200 characters"
-//   "Expected at most 1,000 dice in a roll, counting rerolls and repeats"
+//   "Expected at most 1,000 dice in a roll"   (every die, its reroll, every repeat)
 //   "Expected at most 16 parentheses inside one another"
 //   "Expected a divisor that cannot be 0"                ("d6/(d4-1)")
 //   "Expected values within 64-bit whole numbers"        ("9999999999999999999")

@@ -36,8 +36,10 @@ struct Odds {
   std::vector<Chance> totals;
   double mean = 0;
   double standardDeviation = 0;
-  // The smallest and largest totals possible: an exploding die's largest
-  // is its highest face 101 times, beyond the table when `truncated`.
+  // The smallest and largest totals the table covers. Totals whose chance
+  // is below what a double holds (1000d6 coming to 1000) are possible yet
+  // absent from `totals`; and when `truncated`, larger totals than
+  // `highest` are possible.
   std::int64_t lowest = 0;
   std::int64_t highest = 0;
   // Exploding dice were followed until less than kExplosionCutOff was left
