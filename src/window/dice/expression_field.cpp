@@ -60,11 +60,12 @@ QSize CaretLine::sizeHint() const { return {0, fontMetrics().height()}; }
 
 void CaretLine::paintEvent(QPaintEvent* /*event*/) {
   if (x_ < 0) return;
+  const int x = x_ - mapTo(window(), QPoint()).x();
   QPainter painter(this);
   painter.setPen(palette().color(QPalette::WindowText));
   const QString caret = QStringLiteral("^");
   const int half = fontMetrics().horizontalAdvance(caret) / 2;
-  painter.drawText(QRect(x_ - half, 0, 2 * half + 1, height()), Qt::AlignHCenter | Qt::AlignTop, caret);
+  painter.drawText(QRect(x - half, 0, 2 * half + 1, height()), Qt::AlignHCenter | Qt::AlignTop, caret);
 }
 
 }  // namespace tambrel

@@ -40,7 +40,8 @@ class CaretLine final : public QWidget {
  public:
   explicit CaretLine(QWidget* parent = nullptr);
 
-  // `x` in this widget's coordinates; hidden again by Clear().
+  // `x` in the window's coordinates, so that it holds however the layout
+  // places this line; hidden again by Clear().
   void PointAt(int x);
   void Clear();
 

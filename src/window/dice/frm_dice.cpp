@@ -108,6 +108,7 @@ frmDice::frmDice(Services& services, QWidget* parent)
   connect(txtExpression_, &QLineEdit::textEdited, caret_, &CaretLine::Clear);
   caret_->setAccessibleName(QStringLiteral("Where the mistake is"));
   lblError_->hide();
+  caret_->hide();
 
   QFont totalFont = lblTotal_->font();
   totalFont.setBold(true);
@@ -134,6 +135,9 @@ frmDice::frmDice(Services& services, QWidget* parent)
   cmdCopyOdds_->setObjectName(QStringLiteral("cmdCopyOdds"));
   cmdCopyOdds_->setEnabled(false);
   connect(cmdCopyOdds_, &QPushButton::clicked, this, &frmDice::cmdCopyOdds_Click);
+  // Nothing to chart or list until the first roll.
+  chart_->hide();
+  tblOdds_->hide();
   connect(work_, &OddsWork::finished, this, &frmDice::OddsReady);
 
   auto* copyRoll = new QAction(QStringLiteral("Copy Roll"), this);
@@ -165,10 +169,16 @@ frmDice::frmDice(Services& services, QWidget* parent)
   setTabOrder(cmdRoll_, tblOdds_);
   setTabOrder(tblOdds_, cmdCopyOdds_);
   resize(560, 640);
-  txtExpression_->setFocus();
 }
 
 frmDice::~frmDice() = default;
+
+void frmDice::showEvent(QShowEvent* event) {
+  // Each time it opens, ready for the next expression.
+  txtExpression_->setFocus();
+  txtExpression_->selectAll();
+  SideWindow::showEvent(event);
+}
 
 void frmDice::Roll(const QString& expression) {
   txtExpression_->setText(expression);
@@ -197,16 +207,17 @@ void frmDice::ShowError(const dice::DiceError& error) {
   const QString message = QString::fromStdString(error.message);
   lblError_->setText(message);
   lblError_->show();
+  caret_->show();
   // The cursor goes to the mistake, and the caret under it.
   txtExpression_->setFocus();
   const QPoint under = txtExpression_->mapTo(this, txtExpression_->PointTo(error.column));
-  caret_->PointAt(caret_->mapFrom(this, under).x());
+  caret_->PointAt(under.x());
   announcer_->Say(message);
 }
 
 void frmDice::ShowRoll(dice::RollResult result) {
   lblError_->hide();
-  caret_->Clear();
+  caret_->hide();
   lblTotal_->setText(Totals(result));
   lblBreakdown_->setText(Breakdowns(result));
   announcer_->Say(QString::fromStdString(dice::SpokenText(result)));

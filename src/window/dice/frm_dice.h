@@ -46,6 +46,7 @@ class frmDice final : public SideWindow {
 
  protected:
   void Refresh() override {}
+  void showEvent(QShowEvent* event) override;
 
  private:
   void cmdRoll_Click();
