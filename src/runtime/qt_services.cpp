@@ -15,9 +15,15 @@ namespace {
 // so that it is not read again with the box. Orca takes the box as already
 // presented when it handles the click only once the box is up, and then
 // says the button alone; described, the button still brings the text.
+// A label with a buddy reads '&' as a mnemonic mark: each one is doubled,
+// so that the box shows its text as written and Alt+letter presses nothing.
 void HeardWithButton(QMessageBox& box, QAbstractButton* button, const QString& text) {
   button->setAccessibleDescription(text);
-  if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) label->setBuddy(button);
+  if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+    QString shown = text;
+    label->setText(shown.replace(QLatin1Char('&'), QStringLiteral("&&")));
+    label->setBuddy(button);
+  }
 }
 
 }  // namespace

@@ -140,9 +140,9 @@ class Orca:
         with self._lock:
             return self._lines[since:]
 
-    def wait_for_focus(self, since, timeout=20.0):
+    def wait_for_focus(self, since, timeout=20.0, leaving=None):
         """The name of the first object Orca moves its focus to after line
-        `since` of its log."""
+        `since` of its log; with `leaving`, the first not of that name."""
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
             with self._lock:
@@ -150,7 +150,7 @@ class Orca:
             for line in lines:
                 for pattern in FOCUS:
                     match = pattern.search(line)
-                    if match:
+                    if match and (match.group(2) or "") != leaving:
                         return match.group(2) or ""
             time.sleep(0.02)
         raise AssertionError(f"Orca's focus did not move within {timeout} s")
@@ -204,6 +204,28 @@ def _end(process):
             process.wait()
 
 
+# Run by Debian's own Python, whose AT-SPI bindings Orca uses too: the
+# names and descriptions of a process's dialog and everything in it.
+_DIALOG_TEXTS = """
+import sys, gi
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi
+desktop = Atspi.get_desktop(0)
+apps = [desktop.get_child_at_index(i) for i in range(desktop.get_child_count())]
+app = next(a for a in apps if a and a.get_process_id() == int(sys.argv[1]))
+def walk(node):
+    yield node
+    for i in range(node.get_child_count()):
+        yield from walk(node.get_child_at_index(i))
+for window in (app.get_child_at_index(i) for i in range(app.get_child_count())):
+    if window.get_role() in (Atspi.Role.DIALOG, Atspi.Role.ALERT):
+        for node in walk(window):
+            for text in (node.get_name(), node.get_description()):
+                if text:
+                    sys.stdout.write(text + "\\0")
+"""
+
+
 def xdotool(*args) -> str:
     return subprocess.run(["xdotool", *args], check=True, capture_output=True, text=True,
                           timeout=30).stdout.strip()
@@ -212,9 +234,10 @@ def xdotool(*args) -> str:
 class Tambrel:
     """The real program in its own process, its window found by its title."""
 
-    def __init__(self, binary):
+    def __init__(self, binary, env=None):
         self.process = subprocess.Popen([binary], stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
+                                        stderr=subprocess.DEVNULL,
+                                        env=dict(os.environ, **(env or {})))
         deadline = time.monotonic() + 30
         self.window = ""
         while not self.window:
@@ -256,6 +279,15 @@ class Tambrel:
         self.keys("space")
         return mark
 
+    def accessible_texts(self):
+        """Every name and description that the program's open dialog gives
+        on the accessibility bus, as a screen reader reads them."""
+        found = subprocess.run(["/usr/bin/python3", "-c", _DIALOG_TEXTS, str(self.process.pid)],
+                               capture_output=True, text=True, timeout=30)
+        if found.returncode != 0:
+            raise AssertionError(f"AT-SPI could not be read: {found.stderr.strip()}")
+        return found.stdout.split("\0")[:-1]
+
     def click(self, control, hold=0.1):
         left, top, width, height = CONTROLS[control]
         self.click_at(left + width // 2, top + height // 2, hold)
@@ -278,7 +310,9 @@ class Tambrel:
         if unhurried:
             orca.wait_for(lambda utterance: CAPTIONS[control] in utterance, since=echo)
         else:
-            orca.wait_for_focus(since=lines)
+            # Orca may log the focus on OK after saying it: the box has
+            # closed only once the focus has left OK.
+            orca.wait_for_focus(since=lines, leaving="OK")
         return any(text in utterance for utterance in said), said
 
     def click_at(self, x, y, hold=0.1):

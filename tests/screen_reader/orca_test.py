@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """End to end with the real screen reader: a run, a larger run, Clear and
 the tables of the Distribution and History windows, from the keyboard, each
-heard in Orca's speech with the values shown; and the Sum, Avg and "Enter a
-valid number" boxes, clicked again and again, each heard with its text.
+heard in Orca's speech with the values shown; the Sum, Avg and "Enter a
+valid number" boxes, clicked again and again, each heard with its text;
+and a box whose text holds '&', heard and read back from AT-SPI as written.
 
     run-with-orca.sh orca_test.py TAMBREL_BINARY
 
@@ -13,7 +14,7 @@ import re
 import sys
 import time
 
-from desktop import BUTTON, Orca, OtherOrca, Tambrel
+from desktop import OK_BUTTON, Orca, OtherOrca, Tambrel
 
 SKIPPED = 77
 
@@ -60,6 +61,38 @@ def message_boxes_heard(app, orca):
     return failures
 
 
+AMPERSAND_BOX = "History is not being saved: the folder /proc/D&D Night cannot be made"
+
+
+def ampersand_box(binary, orca):
+    """A box whose text holds '&' (a folder's name) is heard whole and read
+    back from AT-SPI as written: no '&' dropped, none made a mnemonic."""
+    failures = []
+    mark = len(orca.speech())
+    app = Tambrel(binary, env={"XDG_STATE_HOME": "/proc/D&D Night"})
+    try:
+        orca.wait_for(lambda said: said.startswith("Enter a Number to be Randomized"), since=mark)
+        app.type("6")
+        mark = len(orca.speech())
+        app.click("cmdGenerate")
+        button, _, _ = orca.wait_for(lambda said: OK_BUTTON.search(said), since=mark)
+        texts = app.accessible_texts()
+        print(f"the box read back from AT-SPI: {texts!r}")
+        app.keys("Return")
+        # Orca says all it has for the box before it echoes the key.
+        echo, _, _ = orca.wait_for(lambda said: said.strip().lower() == "return", since=button)
+        said = [utterance for _, utterance in orca.speech()[mark:echo]]
+        if AMPERSAND_BOX not in texts:
+            failures.append(f"AT-SPI gave {texts!r}, not {AMPERSAND_BOX!r}")
+        if any("&&" in text or "DD Night" in text for text in texts):
+            failures.append(f"the box's text is changed on AT-SPI: {texts!r}")
+        if not any(AMPERSAND_BOX in utterance for utterance in said):
+            failures.append(f"{AMPERSAND_BOX!r} not heard; Orca said {said!r}")
+    finally:
+        app.stop()
+    return failures
+
+
 def main():
     try:
         orca = Orca()
@@ -92,8 +125,7 @@ def main():
                 app.maximise()
             mark = app.roll_from_keyboard(orca, times)
             if not maximise and times == "100":
-                orca.wait_for(lambda text: text.startswith(tuple(f"OK {role}" for role in BUTTON)),
-                              since=mark)
+                orca.wait_for(lambda text: OK_BUTTON.search(text), since=mark)
                 app.keys("Return")
             _, _, said = orca.wait_for(lambda text: "values:" in text, since=mark)
             values = shown_values(app, orca)
@@ -146,6 +178,9 @@ def main():
         print(f"History table, second row; Orca said: {said!r}")
         if said[-5:] != row or not re.fullmatch(r"\d\d:\d\d:\d\d\.", said[-6] if len(said) > 5 else ""):
             failures.append(f"expected a time, then the row {row!r}, Orca said {said!r}")
+        app.stop()
+        app = None
+        failures += ampersand_box(sys.argv[1], orca)
         passed = not failures
     finally:
         if not passed:

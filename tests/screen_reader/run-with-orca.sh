@@ -25,4 +25,4 @@ script="$1"
 shift
 export PYTHONPATH="$here${PYTHONPATH:+:$PYTHONPATH}"
 export PYTHONDONTWRITEBYTECODE=1
-exec "$root/scripts/with-xvfb.sh" dbus-run-session -- python3 "$script" "$@"
+exec "$root/scripts/with-xvfb.sh" dbus-run-session -- /usr/bin/python3 "$script" "$@"

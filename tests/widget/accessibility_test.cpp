@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "runtime/qt_services.h"
@@ -85,20 +86,41 @@ TEST_F(KeyboardOnlyTest, RollsAndReportsWithoutTheMouse) {
   EXPECT_EQ(Number()->text(), QStringLiteral("4"));
 }
 
-// A message box is read out with its text.
-TEST(AccessibleMessageBox, IsReadWithItsText) {
-  QString spoken;
-  const testing::MessageBoxWatch watch([&spoken](QMessageBox& box) {
-    for (QLabel* label : box.findChildren<QLabel*>()) {
-      QAccessibleInterface* accessible = Accessible(label);
-      if (accessible != nullptr && accessible->text(QAccessible::Name).contains(QStringLiteral("valid"))) {
-        spoken = accessible->text(QAccessible::Name);
+// A message box is read out with its text, and shows it as written: an '&'
+// in a path is neither dropped nor made a mnemonic that presses OK.
+TEST(AccessibleMessageBox, IsReadAndShownWithItsTextAsWritten) {
+  for (const QString& text :
+       {QStringLiteral("Enter a valid number"),
+        QStringLiteral("History is not being saved: the folder /proc/D&D Night/tambrel cannot be made")}) {
+    QString spoken;
+    QString described;
+    bool shownAsWritten = false;
+    bool openAfterAltD = false;
+    const testing::MessageBoxWatch watch([&](QMessageBox& box) {
+      auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+      if (label == nullptr) return;
+      spoken = Accessible(label)->text(QAccessible::Name);
+      described = Accessible(box.button(QMessageBox::Ok))->text(QAccessible::Description);
+      box.activateWindow();
+      if (QTest::qWaitForWindowActive(&box)) {
+        QTest::keyClick(&box, Qt::Key_D, Qt::AltModifier);
+        // A mnemonic clicks its button after the click's animation.
+        QTest::qWait(300);
+        openAfterAltD = box.isVisible();
       }
-    }
-  });
-  QtServices services;
-  services.MsgBox("Enter a valid number", MsgStyle::Information, "Tambrel1");
-  EXPECT_EQ(spoken, QStringLiteral("Enter a valid number"));
+      // Against the same label showing the same words without a buddy.
+      const QImage shown = label->grab().toImage();
+      label->setBuddy(nullptr);
+      label->setText(text);
+      shownAsWritten = label->grab().toImage() == shown;
+    });
+    QtServices services;
+    services.MsgBox(text.toStdString(), MsgStyle::Information, "Tambrel1");
+    EXPECT_EQ(spoken.toStdString(), text.toStdString());
+    EXPECT_EQ(described.toStdString(), text.toStdString());
+    EXPECT_TRUE(shownAsWritten) << text.toStdString();
+    EXPECT_TRUE(openAfterAltD) << "Alt+D closed the box showing " << text.toStdString();
+  }
 }
 
 class ReadableLayoutTest : public WindowTest {};
