@@ -269,11 +269,10 @@ void frmDice::ShowOdds() {
     lblOddsHeading_->setText(QStringLiteral("Odds of %1").arg(of));
     lblOddsSummary_->setText(Summary(*odds_));
     lblThisTotal_->setText(ThisTotal(*odds_, rolled.back()));
+    // Scrolled to, not selected: a selection would draw a screen reader
+    // into the table, away from the field.
     const int row = table_->RowOf(rolled.back());
-    if (row >= 0) {
-      tblOdds_->selectRow(row);
-      tblOdds_->scrollTo(table_->index(row, 0));
-    }
+    if (row >= 0) tblOdds_->scrollTo(table_->index(row, 0), QAbstractItemView::PositionAtCenter);
   }
   chart_->SetOdds(odds_, std::move(rolled));
   Q_EMIT oddsShown();
