@@ -54,3 +54,4 @@ BENCHMARK(BM_DiceRollMany)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tambrel::dice
+BENCHMARK_MAIN();
