@@ -21,7 +21,31 @@ def ms(bench):
     return bench["real_time"] * scale
 
 
+def dice_rows(path):
+    """The dice engine's targets: parse and roll, odds, a batch of 2d6."""
+    dice = medians(path)
+    rows = []
+    for name, bench in sorted(dice.items()):
+        label = bench.get("label", name)
+        if name.startswith("BM_DiceParseAndRoll"):
+            us = ms(bench) * 1e3
+            rows.append((f"dice parse and roll, {label}", f"{us:.2f} us", "< 20 us", us < 20))
+        elif name.startswith("BM_DiceOdds"):
+            limit = 50 if label == "1000d6" else 10
+            shown = f"{ms(bench):.2f} ms" if ms(bench) >= 1 else f"{ms(bench) * 1e3:.1f} us"
+            rows.append((f"dice exact odds, {label}", shown, f"< {limit} ms",
+                         ms(bench) < limit))
+        elif name.startswith("BM_DiceRollMany"):
+            rows.append(("dice batch, 100,000 rolls of 2d6", f"{ms(bench):.1f} ms", "< 1000 ms",
+                         ms(bench) < 1000))
+    return rows
+
+
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--dice":
+        for name, measured, target, met in dice_rows(sys.argv[2]):
+            print(f"{name:<50} {measured:>12}   target {target:<10} {'met' if met else 'NOT MET'}")
+        return
     grid = medians(sys.argv[1])
     startup = {}
     with open(sys.argv[2]) as f:
@@ -82,6 +106,8 @@ def main():
     rows += [
         ("draw, timer mixed in", f"{draw_ns:.1f} ns", "<= 50 ns", draw_ns <= 50),
     ]
+    if len(sys.argv) > 4:
+        rows += dice_rows(sys.argv[4])
     for name, measured, target, met in rows:
         print(f"{name:<50} {measured:>12}   target {target:<10} {'met' if met else 'NOT MET'}")
     print(f"{'one-label window with SQLite linked / without':<50} {sqlite_link:>10.3f} x")

@@ -39,4 +39,8 @@ startup "$bin/tambrel_one_label_window_sqlite" "$bin/tambrel_one_label_window" "
 # The file's size and the program's memory at the history's limits.
 "$root/scripts/with-xvfb.sh" python3 "$root/bench/history_limits.py" "$root/build/src/tambrel" \
   "$bin/tambrel_history_fill" >"$out/limits.txt"
-python3 "$root/bench/report.py" "$out/grid.json" "$out/startup.txt" "$out/limits.txt"
+# The dice engine, on its own: parse and roll, exact odds, a batch.
+"$root/build/bench/tambrel_dice_bench" --benchmark_repetitions=11 \
+  --benchmark_enable_random_interleaving=true --benchmark_report_aggregates_only=true \
+  --benchmark_out="$out/dice.json" --benchmark_out_format=json >/dev/null
+python3 "$root/bench/report.py" "$out/grid.json" "$out/startup.txt" "$out/limits.txt" "$out/dice.json"

@@ -93,7 +93,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const double took = CpuMilliseconds() - start;
   if (took > slowest) {
     slowest = took;
-    std::fprintf(stderr, "dice_fuzzer: slowest input so far %.3f ms (%zu bytes)\n", took, size);
+    std::string shown;
+    for (const char c : text) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, c >= ' ' && c <= '~' ? "%c" : "\\x%02X", static_cast<unsigned char>(c));
+      shown += escaped;
+    }
+    std::fprintf(stderr, "dice_fuzzer: slowest input so far %.3f ms (%zu bytes): %s\n", took, size, shown.c_str());
   }
 #ifdef TAMBREL_FUZZ_TIMING
   if (took > kMostMilliseconds) Fail("took longer than 100 ms", text);

@@ -101,11 +101,11 @@ class Walk {
         switch (node.kind) {
           case Node::Kind::Add:
             shape = odds::AddShape(left, right);
-            cost_.Add(Combining(left, right, shape, 1), shape);
+            cost_.Add(odds::AddCost(left, right), shape);
             break;
           case Node::Kind::Subtract:
             shape = odds::AddShape(left, odds::NegateShape(right));
-            cost_.Add(Combining(left, right, shape, 1), shape);
+            cost_.Add(odds::AddCost(left, odds::NegateShape(right)), shape);
             break;
           case Node::Kind::Multiply:
             shape = odds::MultiplyShape(left, right);

@@ -118,6 +118,14 @@ double PairwiseCost(const Shape& a, const Shape& b) {
   return static_cast<double>(a.size) * static_cast<double>(b.size);
 }
 
+double AddCost(const Shape& a, const Shape& b) {
+  const Shape sum = AddShape(a, b);
+  // The longer side is Add's inner loop (b when they are as long).
+  const Shape& inner = a.size < b.size ? b : a;
+  const bool unitStride = sum.step == 0 || inner.step == sum.step;
+  return PairwiseCost(a, b) * (unitStride ? 1 : 3) + static_cast<double>(sum.size);
+}
+
 Lattice Negate(Lattice a) {
   a.shape = NegateShape(a.shape);
   std::ranges::reverse(a.chances);

@@ -48,8 +48,11 @@ void CheckStop(const std::stop_token& stop);
 [[nodiscard]] Shape AddShape(const Shape& a, const Shape& b);
 [[nodiscard]] Shape MultiplyShape(const Shape& a, const Shape& b);
 [[nodiscard]] Shape DivideShape(const Shape& a, const Shape& b);
-// What each costs in units.
+// What each costs in units: every pair of totals; a sum's pairs cost three
+// times as much when its longer side lands a step of more than one apart,
+// which the compiler cannot vectorise.
 [[nodiscard]] double PairwiseCost(const Shape& a, const Shape& b);
+[[nodiscard]] double AddCost(const Shape& a, const Shape& b);
 
 [[nodiscard]] Lattice Negate(Lattice a);
 [[nodiscard]] Lattice Add(const Lattice& a, const Lattice& b, const std::stop_token& stop);
