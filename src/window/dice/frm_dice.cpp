@@ -4,34 +4,32 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStringList>
-#include <QTableView>
 #include <QVBoxLayout>
-#include <variant>
 
 #include "roll/dice/breakdown.h"
 #include "window/announcer.h"
+#include "window/dice/background.h"
 #include "window/dice/expression_field.h"
-#include "window/dice/odds_chart.h"
-#include "window/dice/odds_table.h"
+#include "window/dice/odds_view.h"
 
 namespace tambrel {
 namespace {
+
+// Up to this many dice a batch is rolled at once, in a few milliseconds;
+// beyond, on the thread pool, so that the window answers meanwhile.
+constexpr std::int64_t kMostDiceRolledAtOnce = 2'000'000;
 
 QLabel* TextLine(const char* name, QWidget* parent) {
   auto* label = new QLabel(parent);
   label->setObjectName(QString::fromLatin1(name));
   label->setTextFormat(Qt::PlainText);
   return label;
-}
-
-// "4.63 %"
-QString Percent(double chance) {
-  return QString::number(chance * 100, 'f', 2) + QStringLiteral(" %");
 }
 
 QString Totals(const dice::RollResult& result) {
@@ -53,24 +51,21 @@ QString Breakdowns(const dice::RollResult& result) {
   return lines.join(QLatin1Char('\n'));
 }
 
-QString Summary(const dice::Odds& odds) {
-  QString summary = QStringLiteral("Mean %1, standard deviation %2; lowest %3, highest %4")
-                        .arg(odds.mean, 0, 'f', 2)
-                        .arg(odds.standardDeviation, 0, 'f', 2)
-                        .arg(odds.lowest)
-                        .arg(odds.highest);
-  if (odds.truncated) {
-    summary += QStringLiteral("\nExploding dice are followed until less than 10\u207B\u00B9\u00B2 "
-                              "of the chance is left; the rest is not shown");
-  }
-  return summary;
+// How many dice one roll of the expression throws before explosions.
+std::int64_t DicePerRoll(const dice::Expression& expression) {
+  std::int64_t dice = 0;
+  for (const dice::DiceTerm& term : expression.Dice()) dice += term.count * (term.rerollOnce ? 2 : 1);
+  return dice * expression.Repeats();
 }
 
-QString ThisTotal(const dice::Odds& odds, std::int64_t total) {
-  const dice::Chance* row = odds.Find(total);
-  if (row == nullptr) return QStringLiteral("This total is too unlikely to be in the table");
-  return QStringLiteral("This total: %1; this or higher: %2; this or lower: %3")
-      .arg(Percent(row->chance), Percent(row->atLeast), Percent(row->atMost));
+// "1,000 rolls: mean 7.03"
+QString BatchLine(const dice::Batch& batch) {
+  double sum = 0;
+  for (const std::int64_t total : batch.totals) sum += static_cast<double>(total);
+  const auto count = static_cast<qlonglong>(batch.totals.size());
+  return QStringLiteral("%1 rolls: mean %2")
+      .arg(QLocale(QLocale::English).toString(count))
+      .arg(sum / static_cast<double>(count), 0, 'f', 2);
 }
 
 }  // namespace
@@ -79,20 +74,15 @@ frmDice::frmDice(Services& services, QWidget* parent)
     : SideWindow(parent),
       services_(services),
       announcer_(std::make_unique<Announcer>(this)),
-      work_(new OddsWork(this)),
       txtExpression_(new ExpressionField(this)),
+      spnTimes_(new QSpinBox(this)),
       cmdRoll_(new QPushButton(QStringLiteral("Roll"), this)),
       caret_(new CaretLine(this)),
       lblError_(TextLine("lblError", this)),
       lblTotal_(TextLine("lblTotal", this)),
       lblBreakdown_(TextLine("lblBreakdown", this)),
-      lblOddsHeading_(TextLine("lblOddsHeading", this)),
-      chart_(new OddsChart(this)),
-      lblOddsSummary_(TextLine("lblOddsSummary", this)),
-      lblThisTotal_(TextLine("lblThisTotal", this)),
-      table_(new OddsTable(this)),
-      tblOdds_(new QTableView(this)),
-      cmdCopyOdds_(new QPushButton(QStringLiteral("Copy Odds"), this)) {
+      lblBatch_(TextLine("lblBatch", this)),
+      odds_(new OddsView(this)) {
   setObjectName(QStringLiteral("frmDice"));
   setWindowTitle(QStringLiteral("Tambrel Dice"));
 
@@ -101,12 +91,19 @@ frmDice::frmDice(Services& services, QWidget* parent)
   txtExpression_->setObjectName(QStringLiteral("txtExpression"));
   txtExpression_->setAccessibleName(QStringLiteral("Expression"));
   txtExpression_->setPlaceholderText(QStringLiteral("4d6kh3"));
+  auto* lblTimes = new QLabel(QStringLiteral("&Times:"), this);
+  lblTimes->setBuddy(spnTimes_);
+  spnTimes_->setObjectName(QStringLiteral("spnTimes"));
+  spnTimes_->setAccessibleName(QStringLiteral("Times"));
+  spnTimes_->setRange(1, dice::kMostBatchRolls);
+  spnTimes_->setGroupSeparatorShown(true);
   cmdRoll_->setObjectName(QStringLiteral("cmdRoll"));
   connect(txtExpression_, &QLineEdit::returnPressed, this, &frmDice::cmdRoll_Click);
   connect(cmdRoll_, &QPushButton::clicked, this, &frmDice::cmdRoll_Click);
+  connect(&batch_, &QFutureWatcher<BatchOutcome>::finished, this, &frmDice::BatchRolled);
+  connect(odds_, &OddsView::shown, this, &frmDice::oddsShown);
   // Once edited, the text no longer has its mistake where the caret points.
   connect(txtExpression_, &QLineEdit::textEdited, caret_, &CaretLine::Clear);
-  caret_->setAccessibleName(QStringLiteral("Where the mistake is"));
   lblError_->hide();
   caret_->hide();
 
@@ -117,28 +114,7 @@ frmDice::frmDice(Services& services, QWidget* parent)
   lblTotal_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   lblBreakdown_->setWordWrap(true);
   lblBreakdown_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  QFont headingFont = lblOddsHeading_->font();
-  headingFont.setBold(true);
-  lblOddsHeading_->setFont(headingFont);
-  chart_->setObjectName(QStringLiteral("picOdds"));
-  chart_->setAccessibleName(QStringLiteral("Bar chart of the odds"));
-
-  tblOdds_->setObjectName(QStringLiteral("tblOdds"));
-  tblOdds_->setAccessibleName(QStringLiteral("Odds"));
-  tblOdds_->setModel(table_);
-  tblOdds_->verticalHeader()->hide();
-  tblOdds_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-  tblOdds_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  tblOdds_->setSelectionMode(QAbstractItemView::SingleSelection);
-  tblOdds_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  tblOdds_->setTabKeyNavigation(false);
-  cmdCopyOdds_->setObjectName(QStringLiteral("cmdCopyOdds"));
-  cmdCopyOdds_->setEnabled(false);
-  connect(cmdCopyOdds_, &QPushButton::clicked, this, &frmDice::cmdCopyOdds_Click);
-  // Nothing to chart or list until the first roll.
-  chart_->hide();
-  tblOdds_->hide();
-  connect(work_, &OddsWork::finished, this, &frmDice::OddsReady);
+  lblBatch_->hide();
 
   auto* copyRoll = new QAction(QStringLiteral("Copy Roll"), this);
   copyRoll->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
@@ -149,26 +125,20 @@ frmDice::frmDice(Services& services, QWidget* parent)
   auto* entry = new QHBoxLayout;
   entry->addWidget(lblExpression);
   entry->addWidget(txtExpression_, 1);
+  entry->addWidget(lblTimes);
+  entry->addWidget(spnTimes_);
   entry->addWidget(cmdRoll_);
-  auto* copyOdds = new QHBoxLayout;
-  copyOdds->addWidget(cmdCopyOdds_);
-  copyOdds->addStretch();
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(entry);
   layout->addWidget(caret_);
   layout->addWidget(lblError_);
   layout->addWidget(lblTotal_);
   layout->addWidget(lblBreakdown_);
-  layout->addWidget(lblOddsHeading_);
-  layout->addWidget(chart_, 3);
-  layout->addWidget(lblOddsSummary_);
-  layout->addWidget(lblThisTotal_);
-  layout->addWidget(tblOdds_, 2);
-  layout->addLayout(copyOdds);
-  setTabOrder(txtExpression_, cmdRoll_);
-  setTabOrder(cmdRoll_, tblOdds_);
-  setTabOrder(tblOdds_, cmdCopyOdds_);
-  resize(560, 640);
+  layout->addWidget(lblBatch_);
+  layout->addWidget(odds_, 1);
+  setTabOrder(txtExpression_, spnTimes_);
+  setTabOrder(spnTimes_, cmdRoll_);
+  resize(600, 660);
 }
 
 frmDice::~frmDice() = default;
@@ -180,27 +150,67 @@ void frmDice::showEvent(QShowEvent* event) {
   SideWindow::showEvent(event);
 }
 
-void frmDice::Roll(const QString& expression) {
+void frmDice::Roll(const QString& expression, int times) {
   txtExpression_->setText(expression);
+  spnTimes_->setValue(times);
   cmdRoll_Click();
 }
 
 void frmDice::cmdRoll_Click() {
+  if (batch_.isRunning()) return;  // one batch at a time
   const QString text = txtExpression_->text();
   std::variant<dice::Expression, dice::DiceError> parsed = dice::Parse(text.toStdString());
   if (const auto* error = std::get_if<dice::DiceError>(&parsed)) {
     ShowError(*error);
     return;
   }
+  const dice::Expression& expression = std::get<dice::Expression>(parsed);
   services_.Randomize();
-  std::variant<dice::RollResult, dice::DiceError> rolled =
-      dice::RollExpression(std::get<dice::Expression>(parsed), services_.Random());
-  if (const auto* error = std::get_if<dice::DiceError>(&rolled)) {
+  txtExpression_->Remember(text);
+  const int times = spnTimes_->value();
+  if (times == 1) {
+    std::variant<dice::RollResult, dice::DiceError> rolled =
+        dice::RollExpression(expression, services_.Random());
+    if (const auto* error = std::get_if<dice::DiceError>(&rolled)) {
+      ShowError(*error);
+      return;
+    }
+    ShowRoll(std::get<dice::RollResult>(std::move(rolled)));
+    return;
+  }
+  // A batch rolls on a generator of its own, seeded from the program's,
+  // so that it may leave the window's thread.
+  auto roll = [expression, times, generator = RandomGenerator(services_.Random().Next())]() mutable {
+    return std::make_shared<const std::variant<dice::Batch, dice::DiceError>>(
+        dice::RollMany(expression, generator, times));
+  };
+  if (DicePerRoll(expression) * times <= kMostDiceRolledAtOnce) {
+    const BatchOutcome outcome = roll();
+    if (const auto* error = std::get_if<dice::DiceError>(outcome.get())) {
+      ShowError(*error);
+      return;
+    }
+    const auto& batch = std::get<dice::Batch>(*outcome);
+    ShowRoll(*batch.last, BatchLine(batch));
+    return;
+  }
+  cmdRoll_->setEnabled(false);
+  lblBatch_->setText(QStringLiteral("Rolling %1 times\u2026").arg(QLocale(QLocale::English).toString(times)));
+  lblBatch_->show();
+  RunInPool(batch_, std::move(roll));
+}
+
+void frmDice::BatchRolled() {
+  cmdRoll_->setEnabled(true);
+  const BatchOutcome outcome = ResultOf(batch_);
+  if (!outcome) return;
+  if (const auto* error = std::get_if<dice::DiceError>(outcome.get())) {
+    lblBatch_->hide();
     ShowError(*error);
     return;
   }
-  txtExpression_->Remember(text);
-  ShowRoll(std::get<dice::RollResult>(std::move(rolled)));
+  const auto& batch = std::get<dice::Batch>(*outcome);
+  ShowRoll(*batch.last, BatchLine(batch));
 }
 
 void frmDice::ShowError(const dice::DiceError& error) {
@@ -215,77 +225,26 @@ void frmDice::ShowError(const dice::DiceError& error) {
   announcer_->Say(message);
 }
 
-void frmDice::ShowRoll(dice::RollResult result) {
+void frmDice::ShowRoll(dice::RollResult result, const QString& batchLine) {
   lblError_->hide();
   caret_->hide();
   lblTotal_->setText(Totals(result));
   lblBreakdown_->setText(Breakdowns(result));
-  announcer_->Say(QString::fromStdString(dice::SpokenText(result)));
-  const std::string oddsOf = result.expression.RolledText();
-  shown_ = std::move(result);
-  if (oddsOf == oddsOf_) {
-    ShowOdds();
-    return;
-  }
-  odds_.reset();
-  oddsOf_.clear();
-  if (!dice::OddsWithinReach(shown_->expression)) {
-    oddsOf_ = oddsOf;
-    ShowOdds();
-    return;
-  }
-  // Until the odds come, what was shown of another expression goes.
-  lblOddsHeading_->setText(QStringLiteral("Working out the odds of %1\u2026")
-                               .arg(QString::fromStdString(oddsOf)));
-  chart_->SetOdds(nullptr, {});
-  table_->SetOdds(nullptr);
-  lblOddsSummary_->clear();
-  lblThisTotal_->clear();
-  cmdCopyOdds_->setEnabled(false);
-  work_->Start(shown_->expression);
-}
-
-void frmDice::OddsReady(const OddsWork::Result& odds) {
-  if (!shown_) return;
-  odds_ = odds;
-  oddsOf_ = shown_->expression.RolledText();
-  table_->SetOdds(odds_);
-  ShowOdds();
-}
-
-void frmDice::ShowOdds() {
-  const QString of = QString::fromStdString(oddsOf_);
+  lblBatch_->setText(batchLine);
+  lblBatch_->setVisible(!batchLine.isEmpty());
+  QString spoken = QString::fromStdString(dice::SpokenText(result));
+  if (!batchLine.isEmpty()) spoken = batchLine + QStringLiteral(". The last: ") + spoken;
+  announcer_->Say(spoken);
   std::vector<std::int64_t> rolled;
-  for (const dice::Roll& roll : shown_->rolls) rolled.push_back(roll.total);
-  cmdCopyOdds_->setEnabled(odds_ != nullptr);
-  chart_->setVisible(odds_ != nullptr);
-  tblOdds_->setVisible(odds_ != nullptr);
-  if (!odds_) {
-    lblOddsHeading_->setText(QString::fromUtf8(dice::kTooLargeToWorkOut.data(),
-                                               static_cast<qsizetype>(dice::kTooLargeToWorkOut.size())));
-    lblOddsSummary_->clear();
-    lblThisTotal_->clear();
-  } else {
-    lblOddsHeading_->setText(QStringLiteral("Odds of %1").arg(of));
-    lblOddsSummary_->setText(Summary(*odds_));
-    lblThisTotal_->setText(ThisTotal(*odds_, rolled.back()));
-    // Scrolled to, not selected: a selection would draw a screen reader
-    // into the table, away from the field.
-    const int row = table_->RowOf(rolled.back());
-    if (row >= 0) tblOdds_->scrollTo(table_->index(row, 0), QAbstractItemView::PositionAtCenter);
-  }
-  chart_->SetOdds(odds_, std::move(rolled));
-  Q_EMIT oddsShown();
+  for (const dice::Roll& roll : result.rolls) rolled.push_back(roll.total);
+  shown_ = std::move(result);
+  odds_->Show(shown_->expression, std::move(rolled));
 }
 
 void frmDice::CopyRoll() {
   if (!shown_) return;
   QGuiApplication::clipboard()->setText(QString::fromStdString(dice::CopyText(*shown_)));
   announcer_->Say(QStringLiteral("Roll copied"));
-}
-
-void frmDice::cmdCopyOdds_Click() {
-  if (odds_) QGuiApplication::clipboard()->setText(QString::fromStdString(dice::OddsTableText(*odds_)));
 }
 
 }  // namespace tambrel

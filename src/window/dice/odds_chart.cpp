@@ -3,12 +3,15 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 namespace tambrel {
 namespace {
 
 constexpr int kGap = 6;
 constexpr int kTicks = 4;
+// Relative to the tallest bar: a thousandth is under a pixel.
+constexpr double kSmallestShown = 1e-3;
 
 // A percentage step of 1, 2 or 5 times a power of ten giving about kTicks
 // rules under the tallest bar.
@@ -62,9 +65,21 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/) {
   const QColor shade = palette().color(QPalette::Mid);
   const QColor rolledFill = palette().color(QPalette::Highlight);
 
-  const std::vector<dice::Chance>& totals = odds_->totals;
+  // The totals drawn: those a bar of the chart can show, and those rolled;
+  // an exploding die's long tail of tiny chances would squeeze the rest.
   double top = 0;
-  for (const dice::Chance& chance : totals) top = std::max(top, chance.chance * 100);
+  for (const dice::Chance& chance : odds_->totals) top = std::max(top, chance.chance * 100);
+  const auto shows = [&](const dice::Chance& chance) {
+    return chance.chance * 100 >= top * kSmallestShown ||
+           std::binary_search(rolled_.begin(), rolled_.end(), chance.total);
+  };
+  const std::span<const dice::Chance> all(odds_->totals);
+  std::size_t first = 0;
+  std::size_t last = all.size();
+  while (first < last && !shows(all[first])) ++first;
+  while (last > first && !shows(all[last - 1])) --last;
+  if (first == last) return;
+  const std::span<const dice::Chance> totals = all.subspan(first, last - first);
   const double step = TickStep(std::max(top, 1e-9));
   const double axisTop = std::ceil(top / step) * step;
 
@@ -74,11 +89,11 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/) {
   const auto yOf = [&](double percent) {
     return plot.bottom() - static_cast<int>(std::lround(percent / axisTop * plot.height()));
   };
-  const std::int64_t first = totals.front().total;
-  const double span = static_cast<double>(totals.back().total - first + 1);
+  const std::int64_t lowest = totals.front().total;
+  const double span = static_cast<double>(totals.back().total - lowest + 1);
   const double slot = plot.width() / span;
   const auto xOf = [&](std::int64_t total) {
-    return plot.left() + static_cast<int>(std::lround(static_cast<double>(total - first) * slot));
+    return plot.left() + static_cast<int>(std::lround(static_cast<double>(total - lowest) * slot));
   };
 
   for (double tick = 0; tick <= axisTop + step / 2; tick += step) {
@@ -104,10 +119,10 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/) {
   painter.drawLine(plot.left(), plot.bottom(), plot.right(), plot.bottom());
 
   // The totals along the bottom, at a step that keeps them apart.
-  const std::int64_t widest = std::max(std::abs(first), std::abs(totals.back().total));
+  const std::int64_t widest = std::max(std::abs(lowest), std::abs(totals.back().total));
   const int labelWidth = metrics.horizontalAdvance(QString::number(-widest)) + kGap;
   const std::int64_t every = LabelStep(labelWidth / slot);
-  for (std::int64_t total = first + ((every - first % every) % every); total <= totals.back().total;
+  for (std::int64_t total = lowest + ((every - lowest % every) % every); total <= totals.back().total;
        total += every) {
     const int centre = (xOf(total) + xOf(total + 1)) / 2;
     painter.drawText(QRect(centre - labelWidth / 2, plot.bottom() + kGap / 2, labelWidth,
