@@ -1,5 +1,7 @@
 #include "roll/history.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "runtime/memory_history_store.h"
@@ -9,14 +11,20 @@ namespace tambrel {
 History::History(Tally& tally, Opener opener, Clock clock)
     : tally_(tally), opener_(std::move(opener)), clock_(std::move(clock)) {}
 
-History::~History() = default;
+History::~History() {
+  // Closing is no time for a message box.
+  report_ = nullptr;
+  if (store_ && !waiting_.Empty()) Flush(waiting_.RunCount());
+}
 
 void History::Open() {
   if (store_) return;
   if (opener_) store_ = opener_(notice_);
   if (!store_) store_ = MakeMemoryHistoryStore();
   problem_ = store_->Problem();
-  if (!problem_.empty()) FallBack();
+  // Taken before the counts are read: a change in between is read again.
+  mark_ = store_->ChangeMark();
+  allAgree_ = true;
   LoadTally();
 }
 
@@ -47,9 +55,30 @@ void History::LoadTally() {
   }
 }
 
+void History::Agree(ValueRange range) {
+  HistoryStore& store = Store();
+  const std::int64_t mark = store.ChangeMark();
+  if (mark != mark_) {
+    mark_ = mark;
+    allAgree_ = false;
+    agree_.clear();
+  }
+  if (allAgree_ || agree_.contains(range)) return;
+  const std::optional<StoredTally> kept = store.TallyOf(range.lowest, range.highest);
+  if (!kept) return;
+  const PendingWrites::Waiting waiting = waiting_.WaitingFor(range.lowest, range.highest);
+  tally_.Reset(range);
+  if (!waiting.reset) {
+    for (const auto& [value, count] : kept->counts) tally_.Merge(range, value, count);
+  }
+  for (const auto& [value, count] : waiting.counts) tally_.Merge(range, value, count);
+  tally_.SetSince(range, waiting.reset || kept->sinceMs == 0 ? waiting.sinceMs : kept->sinceMs);
+  agree_.insert(range);
+}
+
 void History::RunPlaced(const PlacedRun& run) {
   if (run.values.empty()) return;
-  HistoryStore& store = Store();
+  Open();
   const std::int64_t now = clock_();
   const ValueRange range = RangeOfSides(run.sides);
   if (tally_.SinceOf(range) == 0) tally_.SetSince(range, now);
@@ -60,79 +89,82 @@ void History::RunPlaced(const PlacedRun& run) {
   stored.valueCount = static_cast<std::int32_t>(run.values.size());
   for (const std::int16_t value : run.values) stored.sum += value;
   stored.values = run.values;
-  const StoredRange kept{range.lowest, range.highest, tally_.SinceOf(range)};
+  Write(PendingWrites::Run{std::move(stored), {range.lowest, range.highest, tally_.SinceOf(range)}});
+  Agree(range);
+}
 
-  if (const auto id = store.Record(stored, kept, kHistoryLimits)) {
-    if (!inMemory_) sessionRuns_.push_back(*id);
-    // A file that could not be opened is told of at the first run it
+void History::Write(PendingWrites::Write write) {
+  const std::int64_t waited = waiting_.RunCount();
+  waiting_.Add(std::move(write), kHistoryLimits);
+  Flush(waited);
+}
+
+void History::Flush(std::int64_t waited) {
+  std::int64_t written = 0;
+  // A problem that lasts is not tried again.
+  if (store_->Problem().empty() || !store_->ProblemLasts()) {
+    written = waiting_.WriteTo(*store_, kHistoryLimits);
+  }
+  problem_ = store_->Problem();
+  if (!problem_.empty()) {
+    resumed_.reset();
+    // A file that could not be opened is told of at the first change it
     // does not keep, not while the window first shows.
-    ReportOnce();
-    return;
+    if (!told_ && report_) report_(problem_);
+    told_ = true;
+  } else if (told_) {
+    told_ = false;
+    resumed_ = std::min(written, waited);
   }
-  problem_ = store.Problem();
-  FallBack();
-  store_->Record(stored, kept, kHistoryLimits);
-  ReportOnce();
-}
-
-void History::FallBack() {
-  if (inMemory_) return;
-  inMemory_ = true;
-  std::unique_ptr<HistoryStore> memory = MakeMemoryHistoryStore();
-  if (store_ && !sessionRuns_.empty()) {
-    std::vector<StoredRun> runs = store_->RunsById(sessionRuns_);
-    // Oldest first, so that they keep their order.
-    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
-      const ValueRange range = RangeOfSides(run->sides);
-      memory->Record(*run, {range.lowest, range.highest, tally_.SinceOf(range)}, kHistoryLimits);
-    }
-  }
-  sessionRuns_.clear();
-  // The counts kept before are in the tally already; the store in memory
-  // holds only what this session adds.
-  store_ = std::move(memory);
-}
-
-void History::ReportOnce() {
-  if (reported_ || problem_.empty()) return;
-  reported_ = true;
-  if (report_) report_(problem_);
 }
 
 void History::ResetRange(ValueRange range) {
-  HistoryStore& store = Store();
+  Open();
   const std::int64_t now = clock_();
   tally_.Reset(range);
   // Counting begins again now, in the tally as in the store.
   tally_.SetSince(range, now);
-  if (!store.ResetRange({range.lowest, range.highest, now}) && !inMemory_) {
-    problem_ = store_->Problem();
-    FallBack();
-    ReportOnce();
-  }
+  Write(PendingWrites::Reset{{range.lowest, range.highest, now}});
+  Agree(range);
 }
 
 void History::Clear() {
-  sessionRuns_.clear();
-  if (!Store().ClearRuns() && !inMemory_) {
-    problem_ = store_->Problem();
-    FallBack();
-    ReportOnce();
-  }
+  Open();
+  Write(PendingWrites::Clear{});
 }
 
-std::int64_t History::RunCount() { return Store().RunCount(); }
+std::int64_t History::RunCount() {
+  const std::int64_t kept = waiting_.ClearWaits() ? 0 : Store().RunCount();
+  return std::min(kept + waiting_.RunCount(), kHistoryLimits.runs);
+}
 
 std::vector<StoredRun> History::Runs(std::int64_t offset, std::int64_t count) {
-  return Store().Runs(offset, count, kResultsShown);
+  std::vector<StoredRun> runs = waiting_.Runs(offset, count, kResultsShown);
+  const auto more = count - static_cast<std::int64_t>(runs.size());
+  if (more > 0 && !waiting_.ClearWaits()) {
+    const std::int64_t from = std::max<std::int64_t>(offset - waiting_.RunCount(), 0);
+    for (StoredRun& run : Store().Runs(from, more, kResultsShown)) runs.push_back(std::move(run));
+  }
+  return runs;
 }
 
 std::vector<StoredRun> History::RunsById(const std::vector<std::int64_t>& ids) {
-  return Store().RunsById(ids);
+  std::vector<StoredRun> runs = waiting_.RunsById(ids);
+  std::vector<std::int64_t> kept;
+  std::copy_if(ids.begin(), ids.end(), std::back_inserter(kept), [](std::int64_t id) { return id > 0; });
+  if (kept.empty() || waiting_.ClearWaits()) return runs;
+  for (StoredRun& run : Store().RunsById(kept)) runs.push_back(std::move(run));
+  return runs;
 }
 
 bool History::ForEachRun(const std::function<void(const StoredRun&)>& visit) {
-  return Store().ForEachRun(visit);
+  if (!waiting_.ClearWaits() && !Store().ForEachRun(visit)) return false;
+  try {
+    waiting_.ForEachRun(visit);
+  } catch (...) {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace tambrel

@@ -3,9 +3,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "roll/pending_writes.h"
 #include "roll/roll_run.h"
 #include "roll/tally.h"
 #include "runtime/history_store.h"
@@ -19,8 +22,10 @@ inline constexpr std::size_t kResultsShown = 20;
 
 // Every run that placed a value, kept between sessions with the tally
 // beside it. The store is opened once the window is on the screen, not
-// before. Where it cannot keep them, the runs and the tally go on in memory
-// for the rest of the session, and the reason is told once.
+// before. What the store cannot take yet waits in memory, in order, and is
+// shown with what it keeps; a problem that may pass (a full disk, a lock)
+// is tried again at each later change, and what waited is written as soon
+// as the store takes it. When saving stops, that is told once.
 class History final : public RunRecorder {
  public:
   // Opens the store; says in `notice` what it had to do that the user
@@ -31,6 +36,7 @@ class History final : public RunRecorder {
   using ProblemReport = std::function<void(const std::string& problem)>;
 
   History(Tally& tally, Opener opener, Clock clock);
+  // Tries once more to write what waits.
   ~History() override;
   History(const History&) = delete;
   History& operator=(const History&) = delete;
@@ -39,6 +45,10 @@ class History final : public RunRecorder {
   void Open();
 
   [[nodiscard]] const Tally& Counted() const { return tally_; }
+  // Reads the counts of `range` again from the store when another Tambrel
+  // has changed it since, so that the tally says what the file says (with
+  // what waits to be written).
+  void Agree(ValueRange range);
 
   // A run has placed its values, which are already in the tally; kept
   // when it placed any.
@@ -48,6 +58,7 @@ class History final : public RunRecorder {
   // Forgets every run; the tally stays.
   void Clear();
 
+  // The runs kept and those waiting to be, the waiting ones first.
   [[nodiscard]] std::int64_t RunCount();
   // Newest first, each with the values "Results" shows.
   [[nodiscard]] std::vector<StoredRun> Runs(std::int64_t offset, std::int64_t count);
@@ -58,29 +69,37 @@ class History final : public RunRecorder {
 
   // Empty while the history is saved; else why not.
   [[nodiscard]] const std::string& Problem() const { return problem_; }
-  // Told once, at the first run that cannot be saved.
+  // Told once each time saving stops, at the first change it cannot keep.
   void OnProblem(ProblemReport report) { report_ = std::move(report); }
+  // Once saving has begun again after it was told it stopped: how many
+  // runs that had waited were written then.
+  [[nodiscard]] std::optional<std::int64_t> Resumed() const { return resumed_; }
   // Told what was done with a damaged file, once, when the store was opened.
   [[nodiscard]] const std::string& Notice() const { return notice_; }
 
  private:
   HistoryStore& Store();
   void LoadTally();
-  // From now on the store is kept in memory, beginning with the runs of
-  // this session that the failing store can still give back.
-  void FallBack();
-  void ReportOnce();
+  // Adds a change after those waiting and writes what the store takes.
+  void Write(PendingWrites::Write write);
+  void Flush(std::int64_t waited);
 
   Tally& tally_;
   Opener opener_;
   Clock clock_;
   std::unique_ptr<HistoryStore> store_;
-  bool inMemory_ = false;
-  bool reported_ = false;
+  PendingWrites waiting_;
   std::string problem_;
   std::string notice_;
   ProblemReport report_;
-  std::vector<std::int64_t> sessionRuns_;
+  // That saving stopped has been told, and not yet that it began again.
+  bool told_ = false;
+  std::optional<std::int64_t> resumed_;
+  // The store's change mark when the tally last agreed with it, and the
+  // ranges that agree (all of them, just after opening).
+  std::int64_t mark_ = 0;
+  bool allAgree_ = false;
+  std::set<ValueRange> agree_;
 };
 
 }  // namespace tambrel

@@ -27,7 +27,24 @@ template <typename... Args>
 std::string Format(const char* format, Args... args) {
   std::array<char, 64> buffer{};
   const int length = std::snprintf(buffer.data(), buffer.size(), format, args...);
-  return std::string(buffer.data(), static_cast<std::size_t>(length));
+  if (length < 0) return {};
+  if (static_cast<std::size_t>(length) < buffer.size()) {
+    return std::string(buffer.data(), static_cast<std::size_t>(length));
+  }
+  // Longer than the buffer: written again, whole, into a string its size.
+  std::string text(static_cast<std::size_t>(length) + 1, '\0');
+  std::snprintf(text.data(), text.size(), format, args...);
+  text.pop_back();
+  return text;
+}
+
+std::string Header(const char* separator, const char* end) {
+  std::string text;
+  for (const std::string_view column : kHistoryColumns) {
+    if (!text.empty()) text += separator;
+    text += column;
+  }
+  return text + end;
 }
 
 std::string Day(const std::tm& time) {
@@ -84,7 +101,7 @@ std::string ResultsCell(const StoredRun& run) {
 }
 
 std::string CopyText(const std::vector<StoredRun>& runs) {
-  std::string text = "Time\tSides\tValues\tSum\tAverage\tResults\n";
+  std::string text = Header("\t", "\n");
   for (const StoredRun& run : runs) {
     const std::tm time = LocalTime(run.endedAtMs);
     text += Format("%04d-%02d-%02d ", time.tm_year + 1900, time.tm_mon + 1, time.tm_mday) +
@@ -95,7 +112,7 @@ std::string CopyText(const std::vector<StoredRun>& runs) {
   return text;
 }
 
-std::string CsvHeader() { return "Time,Sides,Values,Sum,Average,Results\r\n"; }
+std::string CsvHeader() { return Header(",", "\r\n"); }
 
 std::string CsvRow(const StoredRun& run) {
   // No field holds a comma, a quote or a line break, so none is quoted.

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/history_store.h"
@@ -10,6 +12,10 @@ namespace tambrel {
 
 // What the History window, its copy and its file say of a run. Times are
 // read in the local time zone.
+
+// The columns of the History window's table, of its copy and of its CSV.
+inline constexpr std::array<std::string_view, 6> kHistoryColumns = {
+    "Time", "Sides", "Values", "Sum", "Average", "Results"};
 
 // "14:02:05" for a run of the same day as `nowMs`, "7 Dec 2026 14:02:05"
 // for an earlier one.

@@ -121,11 +121,11 @@ bool NearFileSizeLimit(const std::string& path) {
 
 }  // namespace
 
-std::string OpenOrSetAside(const std::string& path, std::string* setAsideTo,
+KeepProblem OpenOrSetAside(const std::string& path, std::string* setAsideTo,
                            const std::function<OpenOutcome()>& tryOpen) {
-  if (path.empty()) return "no home folder was found to keep it in";
+  if (path.empty()) return {"no home folder was found to keep it in", true};
   std::string problem = MakeFolders(FolderOf(path));
-  if (!problem.empty()) return problem;
+  if (!problem.empty()) return {problem, true};
   // Another Tambrel opening the file at the same moment can hold a lock
   // that SQLite will not wait for (a change of journal mode): try again.
   const auto deadline =
@@ -145,7 +145,7 @@ std::string OpenOrSetAside(const std::string& path, std::string* setAsideTo,
     if (aside.empty()) break;
     if (setAsideTo != nullptr) *setAsideTo = aside;
   }
-  return "the file " + path + " is damaged and cannot be set aside";
+  return {"the file " + path + " is damaged and cannot be set aside", true};
 }
 
 bool CutShort(const std::string& path, std::int64_t pageSize) {
@@ -153,29 +153,36 @@ bool CutShort(const std::string& path, std::int64_t pageSize) {
   return FileSize(path) % pageSize != 0;
 }
 
-std::string WhyNotKept(int sqliteCode, int systemErrno, const std::string& path) {
+KeepProblem WhyNotKept(int sqliteCode, int systemErrno, const std::string& path) {
   switch (sqliteCode & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
       static_assert(kHistoryBusyTimeoutMs == 1000, "say how long");
-      return "another program has held the file locked for 1 second";
+      return {"another program has held the file locked for 1 second", false};
     case SQLITE_NOMEM:
-      return "there is not enough memory";
+      return {"there is not enough memory", false};
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-      return "the file " + path + " is damaged";
+      return {"the file " + path + " is damaged", true};
     case SQLITE_FULL:
     case SQLITE_IOERR:
-      if (systemErrno == EFBIG || NearFileSizeLimit(path)) return "the file has reached its size limit";
-      if (systemErrno == EDQUOT) return "the disk quota is used up";
-      if ((sqliteCode & 0xFF) == SQLITE_FULL || systemErrno == ENOSPC) return "the disk is full";
+      if (systemErrno == EFBIG || NearFileSizeLimit(path)) {
+        return {"the file has reached its size limit", false};
+      }
+      if (systemErrno == EDQUOT) return {"the disk quota is used up", false};
+      if ((sqliteCode & 0xFF) == SQLITE_FULL || systemErrno == ENOSPC) {
+        return {"the disk is full", false};
+      }
       break;
     default:
       break;
   }
   const std::string folder = FolderOf(path);
-  if (access(folder.c_str(), W_OK) != 0) return "the folder " + folder + " cannot be written";
-  return "the file " + path + " cannot be written";
+  if (access(folder.c_str(), W_OK) != 0) return {"the folder " + folder + " cannot be written", true};
+  // An I/O error may pass; a file that refuses writing does not.
+  const bool refused = (sqliteCode & 0xFF) != SQLITE_IOERR || systemErrno == EACCES ||
+                       systemErrno == EPERM || systemErrno == EROFS;
+  return {"the file " + path + " cannot be written", refused};
 }
 
 std::string ValuesToBytes(const std::vector<std::int16_t>& values) {

@@ -34,14 +34,25 @@ constexpr int kHistoryBusyTimeoutMs = 1000;
 // new name, or empty when it could not be renamed.
 [[nodiscard]] std::string SetAside(const std::string& path);
 
+// Why the file cannot be kept now, in a few plain words that follow
+// "History is not being saved: " (empty while all is well), and whether that
+// lasts. A damaged or newer file, or a folder that cannot be made or written,
+// holds for the session and nothing more is tried; a full disk, a size
+// limit, a lock held past the busy timeout or an I/O error may pass, and the
+// next write tries again.
+struct KeepProblem {
+  std::string why;
+  bool lasts = false;
+};
+
 enum class OpenOutcome { kOpened, kDamaged, kBusy, kFailed };
 
 // Makes the file's folders, then calls `tryOpen` (which closes the file
 // again unless it returns kOpened) until the file is opened or has failed.
 // A damaged file is set aside once and a new one begun, its new name going
 // to `setAsideTo`; a lock is waited out for kHistoryBusyTimeoutMs. Returns
-// why nothing can be kept when that is decided here, else empty.
-[[nodiscard]] std::string OpenOrSetAside(const std::string& path, std::string* setAsideTo,
+// why nothing can be kept when that is decided here, else no problem.
+[[nodiscard]] KeepProblem OpenOrSetAside(const std::string& path, std::string* setAsideTo,
                                          const std::function<OpenOutcome()>& tryOpen);
 
 // Whether the file ends within a page with no journal beside it. SQLite
@@ -49,10 +60,9 @@ enum class OpenOutcome { kOpened, kDamaged, kBusy, kFailed };
 // its last page can otherwise read as sound, its values changed.
 [[nodiscard]] bool CutShort(const std::string& path, std::int64_t pageSize);
 
-// Why the file at `path` cannot be kept, in a few plain words that follow
-// "History is not being saved: ", from SQLite's result code and the errno
-// behind it (0 when unknown).
-[[nodiscard]] std::string WhyNotKept(int sqliteCode, int systemErrno, const std::string& path);
+// Why the file at `path` cannot be kept, from SQLite's result code and the
+// errno behind it (0 when unknown).
+[[nodiscard]] KeepProblem WhyNotKept(int sqliteCode, int systemErrno, const std::string& path);
 
 // A run's values as the file keeps them: 16-bit little-endian, two bytes
 // each. An odd last byte is ignored.

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tambrel {
@@ -36,6 +37,16 @@ struct StoredCount {
   std::uint64_t count = 0;
 };
 
+// A value and how often it came up.
+using StoredValueCount = std::pair<std::int32_t, std::uint64_t>;
+
+// One range's count as kept: since when (0: not counted yet), and its
+// values that came up, in ascending order.
+struct StoredTally {
+  std::int64_t sinceMs = 0;
+  std::vector<StoredValueCount> counts;
+};
+
 // How much history is kept; the oldest runs go first. Counts are never
 // trimmed.
 struct HistoryLimits {
@@ -45,7 +56,8 @@ struct HistoryLimits {
 
 // What keeps the runs and the tally between sessions. Every call that
 // changes something is one transaction: all of it is kept, or none. A call
-// that fails leaves Problem() saying why; a read that fails returns nothing.
+// that fails leaves Problem() saying why, until a later one succeeds; a read
+// that fails returns nothing and changes no Problem().
 class HistoryStore {
  public:
   virtual ~HistoryStore() = default;
@@ -56,6 +68,10 @@ class HistoryStore {
   // nothing when it could not be kept.
   virtual std::optional<std::int64_t> Record(const StoredRun& run, const StoredRange& range,
                                              const HistoryLimits& limits) = 0;
+
+  // Adds to the counts of `range` as Record does, for values whose runs
+  // are not kept (they waited too long to be written whole).
+  virtual bool AddCounts(const StoredRange& range, const std::vector<StoredValueCount>& counts) = 0;
 
   [[nodiscard]] virtual std::int64_t RunCount() = 0;
   // Newest first: at most `count` runs from the `offset`-th newest (0 is the
@@ -72,12 +88,23 @@ class HistoryStore {
 
   [[nodiscard]] virtual std::vector<StoredRange> Ranges() = 0;
   [[nodiscard]] virtual std::vector<StoredCount> Counts() = 0;
+  // One range's counts, read afresh; nothing when they cannot be read.
+  [[nodiscard]] virtual std::optional<StoredTally> TallyOf(std::int32_t lowest,
+                                                           std::int32_t highest) = 0;
   // Forgets one range's counts; counting begins again at `range.sinceMs`.
   virtual bool ResetRange(const StoredRange& range) = 0;
+
+  // Changes when another program (a second Tambrel) has changed what is
+  // kept since the last call; never for this store's own changes.
+  [[nodiscard]] virtual std::int64_t ChangeMark() = 0;
 
   // Empty while everything is kept; else why not, in a few plain words that
   // follow "History is not being saved: " ("the disk is full").
   [[nodiscard]] virtual std::string Problem() const = 0;
+  // Whether Problem() holds for the rest of the session, so that no write
+  // is tried again (a newer file, a folder that cannot be written); else
+  // the next write tries (a full disk, a lock).
+  [[nodiscard]] virtual bool ProblemLasts() const = 0;
 };
 
 }  // namespace tambrel

@@ -35,6 +35,12 @@ class MemoryHistoryStore final : public HistoryStore {
     return runs_.back().id;
   }
 
+  bool AddCounts(const StoredRange& range, const std::vector<StoredValueCount>& counts) override {
+    for (const auto& [value, count] : counts) counts_[{range.lowest, range.highest, value}] += count;
+    ranges_.try_emplace({range.lowest, range.highest}, range.sinceMs);
+    return true;
+  }
+
   std::int64_t RunCount() override { return static_cast<std::int64_t>(runs_.size()); }
 
   std::vector<StoredRun> Runs(std::int64_t offset, std::int64_t count,
@@ -87,6 +93,19 @@ class MemoryHistoryStore final : public HistoryStore {
     return counts;
   }
 
+  std::optional<StoredTally> TallyOf(std::int32_t lowest, std::int32_t highest) override {
+    StoredTally tally;
+    if (const auto found = ranges_.find({lowest, highest}); found != ranges_.end()) {
+      tally.sinceMs = found->second;
+    }
+    for (auto it = counts_.lower_bound({lowest, highest, INT32_MIN});
+         it != counts_.end() && std::get<0>(it->first) == lowest && std::get<1>(it->first) == highest;
+         ++it) {
+      tally.counts.emplace_back(std::get<2>(it->first), it->second);
+    }
+    return tally;
+  }
+
   bool ResetRange(const StoredRange& range) override {
     const auto first = counts_.lower_bound({range.lowest, range.highest, INT32_MIN});
     const auto last = counts_.upper_bound({range.lowest, range.highest, INT32_MAX});
@@ -95,7 +114,11 @@ class MemoryHistoryStore final : public HistoryStore {
     return true;
   }
 
+  // Nobody else writes here.
+  std::int64_t ChangeMark() override { return 0; }
+
   std::string Problem() const override { return {}; }
+  bool ProblemLasts() const override { return false; }
 
  private:
   std::deque<StoredRun> runs_;

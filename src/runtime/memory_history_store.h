@@ -7,7 +7,7 @@
 namespace tambrel {
 
 // The history kept in memory only, trimmed by the same rules as the file:
-// what a session keeps when the file cannot be written, and what the
+// what a session keeps when no file can be opened at all, and what the
 // engine's tests record into. It never fails.
 [[nodiscard]] std::unique_ptr<HistoryStore> MakeMemoryHistoryStore();
 

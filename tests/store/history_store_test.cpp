@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "roll/history.h"
 #include "runtime/memory_history_store.h"
 #include "runtime/sqlite_history_store.h"
 #include "store/store_support.h"
@@ -213,6 +214,41 @@ TEST(SqliteHistoryStore, TwoProcessesRecordingAtOnceLoseNoRun) {
   EXPECT_EQ(counted, 4U * kRunsEach);
   store.reset();
   EXPECT_EQ(IntegrityCheck(path), "ok");
+}
+
+// Two Tambrels on one file: a Reset in one, or runs in the other, reach
+// the other's tally at its next run or when its Distribution window is
+// refreshed, so that both say what the file says.
+TEST(SqliteHistoryStore, TwoTambrelsAgreeOnTheCountsTheFileKeeps) {
+  const PrivateStateHome home;
+  const std::string path = DefaultHistoryPath();
+  const ValueRange d6{1, 6};
+  std::int64_t now = 1000;
+  Tally tallies[2];
+  std::vector<std::unique_ptr<History>> tambrels;
+  for (Tally& tally : tallies) {
+    tambrels.push_back(std::make_unique<History>(
+        tally, [&](std::string&) { return OpenSqliteHistoryStore(path); }, [&] { return now++; }));
+  }
+  const auto roll = [&](int which, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) tallies[which].Add(d6, 4);
+    tambrels[static_cast<std::size_t>(which)]->RunPlaced({6, std::vector<std::int16_t>(count, 4)});
+  };
+  roll(0, 10);
+  roll(1, 10);
+  tambrels[0]->Agree(d6);
+  EXPECT_EQ(tallies[0].TotalOf(d6), 20U);
+  EXPECT_EQ(tallies[1].TotalOf(d6), 20U);
+
+  tambrels[0]->ResetRange(d6);
+  tambrels[1]->Agree(d6);
+  EXPECT_EQ(tallies[1].TotalOf(d6), 0U);
+  EXPECT_EQ(tallies[1].SinceOf(d6), tallies[0].SinceOf(d6));
+  roll(1, 5);
+  tambrels[0]->Agree(d6);
+  EXPECT_EQ(tallies[0].TotalOf(d6), 5U);
+  EXPECT_EQ(tallies[1].TotalOf(d6), 5U);
+  EXPECT_EQ(OpenSqliteHistoryStore(path)->TallyOf(1, 6)->counts, (std::vector<StoredValueCount>{{4, 5}}));
 }
 
 }  // namespace

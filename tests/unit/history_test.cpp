@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <time.h>
 
+#include <map>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -20,36 +21,6 @@ std::vector<std::int16_t> Values(int count, std::int16_t first = 1) {
   std::iota(values.begin(), values.end(), first);
   return values;
 }
-
-// A store that keeps in memory until told to fail, as a full disk would.
-class FailingStore final : public HistoryStore {
- public:
-  std::optional<std::int64_t> Record(const StoredRun& run, const StoredRange& range,
-                                     const HistoryLimits& limits) override {
-    if (failing) return std::nullopt;
-    return kept_->Record(run, range, limits);
-  }
-  std::int64_t RunCount() override { return kept_->RunCount(); }
-  std::vector<StoredRun> Runs(std::int64_t offset, std::int64_t count, std::size_t head) override {
-    return kept_->Runs(offset, count, head);
-  }
-  std::vector<StoredRun> RunsById(const std::vector<std::int64_t>& ids) override {
-    return kept_->RunsById(ids);
-  }
-  bool ForEachRun(const std::function<void(const StoredRun&)>& visit) override {
-    return kept_->ForEachRun(visit);
-  }
-  bool ClearRuns() override { return !failing && kept_->ClearRuns(); }
-  std::vector<StoredRange> Ranges() override { return kept_->Ranges(); }
-  std::vector<StoredCount> Counts() override { return kept_->Counts(); }
-  bool ResetRange(const StoredRange& range) override { return !failing && kept_->ResetRange(range); }
-  std::string Problem() const override { return failing ? "the disk is full" : ""; }
-
-  bool failing = false;
-
- private:
-  std::unique_ptr<HistoryStore> kept_ = MakeMemoryHistoryStore();
-};
 
 class HistoryTest : public ::testing::Test {
  protected:
@@ -177,38 +148,45 @@ TEST(HistoryTimeTest, TodayShowsTheClockAnEarlierDayTheDateToo) {
   tzset();
 }
 
-TEST_F(HistoryTest, AStoreThatFailsIsToldOnceAndTheSessionGoesOnInMemory) {
-  auto* failing = new FailingStore;
-  std::vector<std::string> told;
-  History history(tally_, [failing](std::string&) { return std::unique_ptr<HistoryStore>(failing); },
-                  [this] { return now_++; });
-  history.OnProblem([&told](const std::string& problem) { told.push_back(problem); });
-  history.RunPlaced({6, {1, 2}});
-  failing->failing = true;
-  history.RunPlaced({6, {3}});
-  history.RunPlaced({6, {4}});
-  EXPECT_EQ(told, std::vector<std::string>{"the disk is full"});
-  EXPECT_EQ(history.Problem(), "the disk is full");
-  // The run kept before the failure comes along; none is lost.
-  const std::vector<StoredRun> rows = history.Runs(0, 10);
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[0].values, std::vector<std::int16_t>{4});
-  EXPECT_EQ(rows[2].values, (std::vector<std::int16_t>{1, 2}));
-}
+// What waits for the store keeps its order: runs beyond the limits or
+// before a clear keep only their counts, and a reset forgets the counts
+// before it, once the store takes them.
+TEST(PendingWritesTest, KeepsTheOrderAndEveryCountUntilTheStoreTakesThem) {
+  PendingWrites waiting;
+  const HistoryLimits limits{2, 100};
+  const auto run = [&](std::int64_t since, std::vector<std::int16_t> values) {
+    StoredRun made;
+    made.sides = 6;
+    made.valueCount = static_cast<std::int32_t>(values.size());
+    made.values = std::move(values);
+    waiting.Add(PendingWrites::Run{made, {1, 6, since}}, limits);
+  };
+  run(1000, {1, 1});
+  run(1000, {2});
+  run(1000, {3});
+  EXPECT_EQ(waiting.RunCount(), 2);
+  EXPECT_EQ(waiting.WaitingFor(1, 6).counts, (std::map<std::int32_t, std::uint64_t>{{1, 2}, {2, 1}, {3, 1}}));
+  waiting.Add(PendingWrites::Reset{{1, 6, 2000}}, limits);
+  run(2000, {5});
+  const PendingWrites::Waiting afterReset = waiting.WaitingFor(1, 6);
+  EXPECT_TRUE(afterReset.reset);
+  EXPECT_EQ(afterReset.sinceMs, 2000);
+  EXPECT_EQ(afterReset.counts, (std::map<std::int32_t, std::uint64_t>{{5, 1}}));
+  waiting.Add(PendingWrites::Clear{}, limits);
+  run(2000, {6});
+  ASSERT_EQ(waiting.Runs(0, 10, 5).size(), 1U);
+  EXPECT_TRUE(waiting.ClearWaits());
 
-TEST_F(HistoryTest, AStoreThatCannotOpenIsToldAtTheFirstRunNotBefore) {
-  auto* failing = new FailingStore;
-  failing->failing = true;
-  int told = 0;
-  History history(tally_, [failing](std::string&) { return std::unique_ptr<HistoryStore>(failing); },
-                  [this] { return now_++; });
-  history.OnProblem([&told](const std::string&) { ++told; });
-  history.Open();
-  EXPECT_EQ(told, 0);
-  history.RunPlaced({6, {5}});
-  history.RunPlaced({6, {6}});
-  EXPECT_EQ(told, 1);
-  EXPECT_EQ(history.RunCount(), 2);
+  auto store = MakeMemoryHistoryStore();
+  ASSERT_TRUE(store->Record(waiting.Runs(0, 1, 5).front(), {1, 20, 500}, limits));
+  EXPECT_EQ(waiting.WriteTo(*store, limits), 1);  // the others only counted
+  EXPECT_TRUE(waiting.Empty());
+  ASSERT_EQ(store->RunCount(), 1);
+  EXPECT_EQ(store->Runs(0, 1, 5).front().values, std::vector<std::int16_t>{6});
+  const std::optional<StoredTally> d6 = store->TallyOf(1, 6);
+  ASSERT_TRUE(d6);
+  EXPECT_EQ(d6->sinceMs, 2000);
+  EXPECT_EQ(d6->counts, (std::vector<StoredValueCount>{{5, 1}, {6, 1}}));
 }
 
 }  // namespace

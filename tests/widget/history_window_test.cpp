@@ -3,14 +3,19 @@
 #include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "app/session.h"
@@ -146,6 +151,34 @@ TEST_F(HistoryWindowTest, RunsAreRowsThatRollAgainCopyClearAndOutliveARestart) {
   Start();
   EXPECT_EQ(Rows(Opened()), 0);
   EXPECT_EQ(session_->Record().Counted().TotalOf(RangeOfSides(6)), d6Total);
+}
+
+// A full disk (a small tmpfs) during the session: told once in a box, the
+// History window's line says so, and says when saving began again.
+TEST_F(HistoryWindowTest, SavingStoppedAndBegunAgainIsToldOnceThenOnTheHistoryLine) {
+  const std::string folder = QFileInfo(path_).absolutePath().toStdString();
+  session_.reset();
+  std::filesystem::create_directories(folder);
+  if (mount("none", folder.c_str(), "tmpfs", 0, "size=256k") != 0) GTEST_SKIP() << "no small tmpfs here";
+  Start();
+  Roll("6", "1");
+  {
+    std::ofstream filler(folder + "/filler", std::ios::binary);
+    while (filler.write(std::string(4096, 'x').data(), 4096)) {}
+  }
+  Roll("6", "2");
+  Roll("6", "3");
+  frmHistory& shown = Opened();
+  const auto* line = In<QLabel>(shown, "lblProblem");
+  EXPECT_EQ(line->text(), QStringLiteral("History is not being saved: the disk is full"));
+  EXPECT_EQ(Rows(shown), 3);
+  std::filesystem::remove(folder + "/filler");
+  Roll("6", "4");
+  EXPECT_EQ(line->text(), QStringLiteral("History is being saved again; 2 runs written"));
+  EXPECT_EQ(Rows(shown), 4);
+  EXPECT_EQ(services_.messages.size(), 1U);
+  session_.reset();
+  umount2(folder.c_str(), MNT_DETACH);
 }
 
 }  // namespace

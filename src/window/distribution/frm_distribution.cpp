@@ -153,6 +153,8 @@ frmDistribution::frmDistribution(History& history, QWidget* parent)
 void frmDistribution::Refresh() {
   const Tally& tally = history_.Counted();
   const std::optional<ValueRange> range = tally.Latest();
+  // Another Tambrel may have counted or reset it meanwhile.
+  if (range) history_.Agree(*range);
   if (!range) {
     shown_.reset();
     lblHeading_->setText(QStringLiteral("No values drawn yet"));

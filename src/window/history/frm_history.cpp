@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -31,6 +32,11 @@ QPushButton* Button(const QString& caption, const char* name, QWidget* parent) {
   auto* button = new QPushButton(caption, parent);
   button->setObjectName(QString::fromLatin1(name));
   return button;
+}
+
+QString Runs(std::int64_t count) {
+  if (count == 1) return QStringLiteral("1 run");
+  return QLocale(QLocale::English).toString(static_cast<qlonglong>(count)) + QStringLiteral(" runs");
 }
 
 }  // namespace
@@ -103,6 +109,8 @@ void frmHistory::Refresh() {
   QString line;
   if (!history_.Problem().empty()) {
     line = QStringLiteral("History is not being saved: ") + QString::fromStdString(history_.Problem());
+  } else if (const std::optional<std::int64_t> written = history_.Resumed()) {
+    line = QStringLiteral("History is being saved again; %1 written").arg(Runs(*written));
   } else if (!history_.Notice().empty()) {
     line = QString::fromStdString(history_.Notice());
   }
@@ -119,15 +127,15 @@ void frmHistory::Refresh() {
 }
 
 void frmHistory::cmdRollAgain_Click() {
-  const StoredRun* run = table_->RunAt(tblRuns_->currentIndex().row());
-  if (run == nullptr) return;
+  const std::optional<StoredRun> run = table_->RunAt(tblRuns_->currentIndex().row());
+  if (!run) return;
   Q_EMIT rollAgainRequested(run->sides, run->valueCount);
 }
 
 void frmHistory::CopySelected() {
   std::vector<std::int64_t> ids;
   for (const QModelIndex& row : tblRuns_->selectionModel()->selectedRows()) {
-    if (const StoredRun* run = table_->RunAt(row.row())) ids.push_back(run->id);
+    if (const std::optional<StoredRun> run = table_->RunAt(row.row())) ids.push_back(run->id);
   }
   if (ids.empty()) return;
   QGuiApplication::clipboard()->setText(QString::fromStdString(CopyText(history_.RunsById(ids))));

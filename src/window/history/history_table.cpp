@@ -3,7 +3,6 @@
 #include <QDateTime>
 #include <QString>
 #include <algorithm>
-#include <array>
 
 #include "roll/history_text.h"
 
@@ -14,8 +13,7 @@ constexpr int kPageRows = 100;
 constexpr std::size_t kPagesKept = 8;
 
 enum Column { kTime, kSides, kValues, kSum, kAverage, kResults, kColumns };
-constexpr std::array<const char*, kColumns> kHeaders = {"Time",    "Sides",  "Values",
-                                                         "Sum",     "Average", "Results"};
+static_assert(static_cast<std::size_t>(kColumns) == kHistoryColumns.size());
 
 }  // namespace
 
@@ -31,7 +29,12 @@ void HistoryTable::Refresh() {
   endResetModel();
 }
 
-const StoredRun* HistoryTable::RunAt(int row) const {
+std::optional<StoredRun> HistoryTable::RunAt(int row) const {
+  const StoredRun* run = Cached(row);
+  return run != nullptr ? std::optional<StoredRun>(*run) : std::nullopt;
+}
+
+const StoredRun* HistoryTable::Cached(int row) const {
   if (row < 0 || row >= count_) return nullptr;
   const int page = row / kPageRows;
   auto found = pages_.find(page);
@@ -59,7 +62,7 @@ QVariant HistoryTable::data(const QModelIndex& index, int role) const {
     return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
   }
   if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
-  const StoredRun* run = RunAt(index.row());
+  const StoredRun* run = Cached(index.row());
   if (run == nullptr) return {};
   switch (index.column()) {
     case kTime:
@@ -83,7 +86,8 @@ QVariant HistoryTable::headerData(int section, Qt::Orientation orientation, int 
   if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumns) {
     return {};
   }
-  return QString::fromLatin1(kHeaders.at(static_cast<std::size_t>(section)));
+  const std::string_view header = kHistoryColumns.at(static_cast<std::size_t>(section));
+  return QString::fromLatin1(header.data(), static_cast<qsizetype>(header.size()));
 }
 
 }  // namespace tambrel

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "roll/history.h"
@@ -22,7 +23,7 @@ class HistoryTable final : public QAbstractTableModel {
   void Refresh();
 
   // The run on a row, as the table shows it (its first values only).
-  [[nodiscard]] const StoredRun* RunAt(int row) const;
+  [[nodiscard]] std::optional<StoredRun> RunAt(int row) const;
 
   [[nodiscard]] int rowCount(const QModelIndex& parent = {}) const override;
   [[nodiscard]] int columnCount(const QModelIndex& parent = {}) const override;
@@ -31,6 +32,9 @@ class HistoryTable final : public QAbstractTableModel {
                                     int role) const override;
 
  private:
+  // The run on a row, in the page cache, which the next call may change.
+  [[nodiscard]] const StoredRun* Cached(int row) const;
+
   History& history_;
   int count_ = 0;
   // "Today" for the Time column, as of the last refresh.
