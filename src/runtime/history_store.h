@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,6 +14,12 @@ namespace tambrel {
 // One run as kept: when it ended, the number of sides it read and the
 // values it placed, in grid order. `values` may hold only the first of
 // them (see HistoryStore::Runs); `valueCount` and `sum` cover them all.
+//
+// A roll of the Dice window is a run too, told by its `expression`: its
+// totals are its values, counted by `valueCount` and added up in `sum`,
+// and `results` says what "Results" shows (the breakdown of a roll, the
+// first totals of a batch and how many more); `sides` is 0 and `values`
+// empty.
 struct StoredRun {
   std::int64_t id = 0;  // given by the store; a later run has a larger id
   std::int64_t endedAtMs = 0;  // milliseconds since the Unix epoch
@@ -20,6 +27,28 @@ struct StoredRun {
   std::int32_t valueCount = 0;
   std::int64_t sum = 0;
   std::vector<std::int16_t> values;
+  // Empty for a run of the main window. Else the expression as parsed
+  // ("4d6kh3", "6x4d6kh3"), rolled `times` times at once (a batch: the
+  // History shows "1000×2d6").
+  std::string expression;
+  std::int32_t times = 1;
+  std::string results;
+};
+
+// A roll the player keeps under a name ("Fireball: 8d6").
+struct SavedRoll {
+  std::int64_t id = 0;  // given by the store
+  std::string name;
+  std::string expression;
+};
+
+// How often each total of an expression has come up, across sessions,
+// and since when (the first roll counted, or the last reset; 0 when it
+// has not been rolled).
+struct ExpressionTally {
+  std::int64_t sinceMs = 0;
+  std::uint64_t rolls = 0;  // totals counted
+  std::map<std::int64_t, std::uint64_t> counts;
 };
 
 // The values one number of sides can give, and since when they have been
