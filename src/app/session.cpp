@@ -64,7 +64,13 @@ void TambrelSession::ShowHistory() {
 
 void TambrelSession::ShowDice() {
   if (!window_) return;
-  if (!dice_) dice_ = new frmDice(services_, window_);
+  history_.Open();
+  if (!dice_) {
+    dice_ = new frmDice(services_, history_, window_);
+    connect(dice_, &frmDice::rolled, this, [this] {
+      if (historyWindow_) historyWindow_->Changed();
+    });
+  }
   dice_->show();
   dice_->raise();
   dice_->activateWindow();

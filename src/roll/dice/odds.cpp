@@ -191,11 +191,18 @@ std::string PercentText(double chance) {
   return text;
 }
 
-std::string OddsTableText(const Odds& odds) {
-  std::string text = "Total\tChance\tAt least\tAt most\n";
+std::string OddsTableText(const Odds& odds,
+                          const std::map<std::int64_t, std::uint64_t>* observed) {
+  std::string text = "Total\tChance\tAt least\tAt most";
+  text += observed != nullptr ? "\tObserved\n" : "\n";
   for (const Chance& row : odds.totals) {
     text += std::to_string(row.total) + '\t' + PercentText(row.chance) + '\t' +
-            PercentText(row.atLeast) + '\t' + PercentText(row.atMost) + '\n';
+            PercentText(row.atLeast) + '\t' + PercentText(row.atMost);
+    if (observed != nullptr) {
+      const auto found = observed->find(row.total);
+      text += '\t' + std::to_string(found == observed->end() ? 0 : found->second);
+    }
+    text += '\n';
   }
   return text;
 }

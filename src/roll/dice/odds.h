@@ -6,6 +6,7 @@
 // a call never takes much longer than kOddsBudgetMilliseconds.
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -61,8 +62,10 @@ struct Odds {
 
 // "Copy Odds": a header "Total\tChance\tAt least\tAt most", then a row per
 // total, percentages to at least four significant digits ("16.67%"), each
-// line ending in '\n'.
-[[nodiscard]] std::string OddsTableText(const Odds& odds);
+// line ending in '\n'. With `observed`, a last column "Observed" has how
+// often each total came up.
+[[nodiscard]] std::string OddsTableText(
+    const Odds& odds, const std::map<std::int64_t, std::uint64_t>* observed = nullptr);
 
 // A percentage to at least four significant digits: "16.67%", "0.4630%",
 // "100.0%", "1.235e-08%".

@@ -11,12 +11,15 @@
 #include <QSpinBox>
 #include <QStringList>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <limits>
 
 #include "roll/dice/breakdown.h"
 #include "window/announcer.h"
 #include "window/dice/background.h"
 #include "window/dice/expression_field.h"
 #include "window/dice/odds_view.h"
+#include "window/dice/saved_rolls.h"
 
 namespace tambrel {
 namespace {
@@ -51,6 +54,28 @@ QString Breakdowns(const dice::RollResult& result) {
   return lines.join(QLatin1Char('\n'));
 }
 
+// What "Results" keeps of a batch: its first totals, then how many more.
+std::string FirstTotals(const std::vector<std::int64_t>& totals) {
+  std::string text;
+  const std::size_t shown = std::min(totals.size(), kResultsShown);
+  for (std::size_t i = 0; i < shown; ++i) text += (i == 0 ? "" : ", ") + std::to_string(totals[i]);
+  if (totals.size() > shown) text += ", and " + std::to_string(totals.size() - shown) + " more";
+  return text;
+}
+
+// The sum of a roll's totals; a sum past 64 bits, which only expressions
+// near the limits of the notation can reach, stops at the limit.
+std::int64_t SumOf(const std::vector<std::int64_t>& totals) {
+  std::int64_t sum = 0;
+  for (const std::int64_t total : totals) {
+    if (__builtin_add_overflow(sum, total, &sum)) {
+      return total > 0 ? std::numeric_limits<std::int64_t>::max()
+                       : std::numeric_limits<std::int64_t>::min();
+    }
+  }
+  return sum;
+}
+
 // How many dice one roll of the expression throws before explosions.
 std::int64_t DicePerRoll(const dice::Expression& expression) {
   std::int64_t dice = 0;
@@ -70,9 +95,10 @@ QString BatchLine(const dice::Batch& batch) {
 
 }  // namespace
 
-frmDice::frmDice(Services& services, QWidget* parent)
+frmDice::frmDice(Services& services, History& history, QWidget* parent)
     : SideWindow(parent),
       services_(services),
+      history_(history),
       announcer_(std::make_unique<Announcer>(this)),
       txtExpression_(new ExpressionField(this)),
       spnTimes_(new QSpinBox(this)),
@@ -82,7 +108,8 @@ frmDice::frmDice(Services& services, QWidget* parent)
       lblTotal_(TextLine("lblTotal", this)),
       lblBreakdown_(TextLine("lblBreakdown", this)),
       lblBatch_(TextLine("lblBatch", this)),
-      odds_(new OddsView(this)) {
+      odds_(new OddsView(this)),
+      saved_(new SavedRollsList(history, services, this)) {
   setObjectName(QStringLiteral("frmDice"));
   setWindowTitle(QStringLiteral("Tambrel Dice"));
 
@@ -102,6 +129,11 @@ frmDice::frmDice(Services& services, QWidget* parent)
   connect(cmdRoll_, &QPushButton::clicked, this, &frmDice::cmdRoll_Click);
   connect(&batch_, &QFutureWatcher<BatchOutcome>::finished, this, &frmDice::BatchRolled);
   connect(odds_, &OddsView::shown, this, &frmDice::oddsShown);
+  connect(odds_, &OddsView::resetRequested, this, &frmDice::ResetCounts);
+  connect(saved_, &SavedRollsList::rollRequested, this,
+          [this](const QString& expression) { Roll(expression, spnTimes_->value()); });
+  connect(saved_, &SavedRollsList::saveRequested, this, &frmDice::Save);
+  saved_->setMaximumWidth(fontMetrics().averageCharWidth() * 28);
   // Once edited, the text no longer has its mistake where the caret points.
   connect(txtExpression_, &QLineEdit::textEdited, caret_, &CaretLine::Clear);
   lblError_->hide();
@@ -128,7 +160,7 @@ frmDice::frmDice(Services& services, QWidget* parent)
   entry->addWidget(lblTimes);
   entry->addWidget(spnTimes_);
   entry->addWidget(cmdRoll_);
-  auto* layout = new QVBoxLayout(this);
+  auto* layout = new QVBoxLayout;
   layout->addLayout(entry);
   layout->addWidget(caret_);
   layout->addWidget(lblError_);
@@ -136,9 +168,12 @@ frmDice::frmDice(Services& services, QWidget* parent)
   layout->addWidget(lblBreakdown_);
   layout->addWidget(lblBatch_);
   layout->addWidget(odds_, 1);
+  auto* sides = new QHBoxLayout(this);
+  sides->addWidget(saved_);
+  sides->addLayout(layout, 1);
   setTabOrder(txtExpression_, spnTimes_);
   setTabOrder(spnTimes_, cmdRoll_);
-  resize(600, 660);
+  resize(820, 680);
 }
 
 frmDice::~frmDice() = default;
@@ -176,6 +211,13 @@ void frmDice::cmdRoll_Click() {
       return;
     }
     ShowRoll(std::get<dice::RollResult>(std::move(rolled)));
+    std::vector<std::int64_t> totals;
+    std::map<std::int64_t, std::uint64_t> counts;
+    for (const dice::Roll& roll : shown_->rolls) {
+      totals.push_back(roll.total);
+      ++counts[roll.total];
+    }
+    Record(1, counts, totals);
     return;
   }
   // A batch rolls on a generator of its own, seeded from the program's,
@@ -192,6 +234,7 @@ void frmDice::cmdRoll_Click() {
     }
     const auto& batch = std::get<dice::Batch>(*outcome);
     ShowRoll(*batch.last, BatchLine(batch));
+    Record(times, batch.counts, batch.totals);
     return;
   }
   cmdRoll_->setEnabled(false);
@@ -211,6 +254,7 @@ void frmDice::BatchRolled() {
   }
   const auto& batch = std::get<dice::Batch>(*outcome);
   ShowRoll(*batch.last, BatchLine(batch));
+  Record(spnTimes_->value(), batch.counts, batch.totals);
 }
 
 void frmDice::ShowError(const dice::DiceError& error) {
@@ -239,6 +283,53 @@ void frmDice::ShowRoll(dice::RollResult result, const QString& batchLine) {
   for (const dice::Roll& roll : result.rolls) rolled.push_back(roll.total);
   shown_ = std::move(result);
   odds_->Show(shown_->expression, std::move(rolled));
+}
+
+void frmDice::Record(std::int32_t times, const std::map<std::int64_t, std::uint64_t>& counts,
+                     const std::vector<std::int64_t>& totals) {
+  StoredRun roll;
+  roll.expression = shown_->expression.Text();
+  roll.times = times;
+  roll.valueCount = static_cast<std::int32_t>(totals.size());
+  roll.sum = SumOf(totals);
+  roll.results = times == 1 ? Breakdowns(*shown_).replace(QLatin1Char('\n'), QStringLiteral("; ")).toStdString()
+                            : FirstTotals(totals);
+  history_.DiceRolled(roll, shown_->expression.RolledText(), counts);
+  ShowObserved();
+  Q_EMIT rolled();
+}
+
+void frmDice::ShowObserved() {
+  if (shown_) odds_->SetObserved(history_.TallyOfExpression(shown_->expression.RolledText()));
+}
+
+void frmDice::Refresh() {
+  saved_->Reload();
+  ShowObserved();
+}
+
+void frmDice::Save() {
+  std::variant<dice::Expression, dice::DiceError> parsed =
+      dice::Parse(txtExpression_->text().toStdString());
+  if (const auto* error = std::get_if<dice::DiceError>(&parsed)) {
+    ShowError(*error);
+    return;
+  }
+  saved_->Save(std::get<dice::Expression>(parsed).Text());
+}
+
+void frmDice::ResetCounts() {
+  if (!shown_) return;
+  const std::string counted = shown_->expression.RolledText();
+  const ExpressionTally tally = history_.TallyOfExpression(counted);
+  const std::string rolls = QLocale(QLocale::English).toString(static_cast<qulonglong>(tally.rolls)).toStdString();
+  if (!services_.AskYesNo("Forget the " + rolls + (tally.rolls == 1 ? " roll" : " rolls") + " of " +
+                              counted + " counted so far?",
+                          "Tambrel Dice")) {
+    return;
+  }
+  history_.ResetExpression(counted);
+  ShowObserved();
 }
 
 void frmDice::CopyRoll() {

@@ -51,6 +51,15 @@ void OddsChart::SetOdds(std::shared_ptr<const dice::Odds> odds, std::vector<std:
   update();
 }
 
+void OddsChart::SetObserved(std::shared_ptr<const std::map<std::int64_t, std::uint64_t>> observed) {
+  observed_ = std::move(observed);
+  observedRolls_ = 0;
+  if (observed_) {
+    for (const auto& [total, count] : *observed_) observedRolls_ += count;
+  }
+  update();
+}
+
 QSize OddsChart::minimumSizeHint() const {
   return {fontMetrics().height() * 12, fontMetrics().height() * 8};
 }
@@ -69,6 +78,11 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/) {
   // an exploding die's long tail of tiny chances would squeeze the rest.
   double top = 0;
   for (const dice::Chance& chance : odds_->totals) top = std::max(top, chance.chance * 100);
+  if (observedRolls_ > 0) {
+    for (const auto& [total, count] : *observed_) {
+      top = std::max(top, static_cast<double>(count) / static_cast<double>(observedRolls_) * 100);
+    }
+  }
   const auto shows = [&](const dice::Chance& chance) {
     return chance.chance * 100 >= top * kSmallestShown ||
            std::binary_search(rolled_.begin(), rolled_.end(), chance.total);
@@ -105,15 +119,31 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/) {
                      Qt::AlignRight | Qt::AlignVCenter, PercentLabel(tick, step));
   }
 
-  // Bars narrower than a pixel still show: each is at least one wide.
+  // Bars narrower than a pixel still show: each is at least one wide. With
+  // rolls counted, the exact bar takes the left of its place and the mark
+  // of the share observed the right.
+  const bool marked = observedRolls_ > 0;
+  const QColor markFill = palette().color(QPalette::Text);
   for (const dice::Chance& chance : totals) {
     const int x0 = xOf(chance.total);
     const int x1 = std::max(xOf(chance.total + 1), x0 + 1);
     const int inset = (x1 - x0) >= 4 ? std::max(1, (x1 - x0) / 8) : 0;
+    const int split = marked && x1 - x0 >= 6 ? x0 + (x1 - x0) * 5 / 8 : x1;
     const bool rolled = std::binary_search(rolled_.begin(), rolled_.end(), chance.total);
     const int y = std::min(yOf(chance.chance * 100), plot.bottom() - (rolled ? 2 : 0));
-    painter.fillRect(QRect(QPoint(x0 + inset, y), QPoint(x1 - inset - 1, plot.bottom())),
+    painter.fillRect(QRect(QPoint(x0 + inset, y), QPoint(split - inset - 1, plot.bottom())),
                      rolled ? rolledFill : shade);
+    if (!marked) continue;
+    const auto found = observed_->find(chance.total);
+    if (found == observed_->end()) continue;
+    const double share =
+        static_cast<double>(found->second) / static_cast<double>(observedRolls_) * 100;
+    const int markY = yOf(share);
+    if (split < x1) {
+      painter.fillRect(QRect(QPoint(split, markY), QPoint(x1 - inset - 1, plot.bottom())), markFill);
+    } else {
+      painter.fillRect(QRect(x0, markY - 1, x1 - x0, 2), markFill);
+    }
   }
   painter.setPen(ink);
   painter.drawLine(plot.left(), plot.bottom(), plot.right(), plot.bottom());

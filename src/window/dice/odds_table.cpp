@@ -5,14 +5,21 @@
 namespace tambrel {
 namespace {
 
-const std::array<QString, 4> kColumns = {QStringLiteral("Total"), QStringLiteral("Chance"),
-                                         QStringLiteral("At least"), QStringLiteral("At most")};
+const std::array<QString, 5> kColumns = {QStringLiteral("Total"), QStringLiteral("Chance"),
+                                         QStringLiteral("At least"), QStringLiteral("At most"),
+                                         QStringLiteral("Observed")};
 
 }  // namespace
 
 void OddsTable::SetOdds(std::shared_ptr<const dice::Odds> odds) {
   beginResetModel();
   odds_ = std::move(odds);
+  endResetModel();
+}
+
+void OddsTable::SetObserved(std::shared_ptr<const std::map<std::int64_t, std::uint64_t>> observed) {
+  beginResetModel();
+  observed_ = std::move(observed);
   endResetModel();
 }
 
@@ -27,7 +34,8 @@ int OddsTable::rowCount(const QModelIndex& parent) const {
 }
 
 int OddsTable::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(kColumns.size());
+  if (parent.isValid()) return 0;
+  return static_cast<int>(kColumns.size()) - (observed_ ? 0 : 1);
 }
 
 QVariant OddsTable::data(const QModelIndex& index, int role) const {
@@ -42,8 +50,12 @@ QVariant OddsTable::data(const QModelIndex& index, int role) const {
       return QString::fromStdString(dice::PercentText(row.chance));
     case 2:
       return QString::fromStdString(dice::PercentText(row.atLeast));
-    default:
+    case 3:
       return QString::fromStdString(dice::PercentText(row.atMost));
+    default: {
+      const auto found = observed_->find(row.total);
+      return QString::number(found == observed_->end() ? 0 : found->second);
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <map>
 #include <memory>
 
 #include "roll/dice/odds.h"
@@ -8,7 +9,8 @@
 namespace tambrel {
 
 // The exact odds as rows a screen reader reads one by one: "Total",
-// "Chance", "At least" and "At most", as "Copy Odds" copies them.
+// "Chance", "At least" and "At most", and, once the expression has been
+// counted, "Observed", as "Copy Odds" copies them.
 class OddsTable final : public QAbstractTableModel {
   Q_OBJECT
 
@@ -16,6 +18,8 @@ class OddsTable final : public QAbstractTableModel {
   using QAbstractTableModel::QAbstractTableModel;
 
   void SetOdds(std::shared_ptr<const dice::Odds> odds);
+  // How often each total came up; null: no such column.
+  void SetObserved(std::shared_ptr<const std::map<std::int64_t, std::uint64_t>> observed);
   // The row of a total, or -1.
   [[nodiscard]] int RowOf(std::int64_t total) const;
 
@@ -27,6 +31,7 @@ class OddsTable final : public QAbstractTableModel {
 
  private:
   std::shared_ptr<const dice::Odds> odds_;
+  std::shared_ptr<const std::map<std::int64_t, std::uint64_t>> observed_;
 };
 
 }  // namespace tambrel

@@ -5,10 +5,13 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "roll/dice/fit.h"
+#include "roll/history_text.h"
 #include "window/dice/background.h"
 #include "window/dice/odds_chart.h"
 #include "window/dice/odds_table.h"
@@ -48,6 +51,35 @@ QString ThisTotal(const dice::Odds& odds, std::int64_t total) {
       .arg(Percent(row->chance), Percent(row->atLeast), Percent(row->atMost));
 }
 
+// "Rolled 1,000 times since 8 Dec 2026 14:02"
+QString Observed(const ExpressionTally& tally) {
+  if (tally.rolls == 0) return QStringLiteral("Not rolled yet");
+  QString text = tally.rolls == 1 ? QStringLiteral("Rolled once")
+                                  : QStringLiteral("Rolled %1 times")
+                                        .arg(QLocale(QLocale::English)
+                                                 .toString(static_cast<qulonglong>(tally.rolls)));
+  if (tally.sinceMs != 0) text += QStringLiteral(" since ") + QString::fromStdString(DayAndMinute(tally.sinceMs));
+  return text;
+}
+
+// The verdict, then the test that gave it, as the Distribution window says it.
+QString VerdictText(const dice::Fit& fit) {
+  if (fit.verdict == Verdict::TooFewToJudge) return QStringLiteral("Too few rolls to judge");
+  const ChiSquare& test = fit.test;
+  const QString freedom = test.degreesOfFreedom == 1
+                              ? QStringLiteral("1 degree of freedom")
+                              : QStringLiteral("%1 degrees of freedom").arg(test.degreesOfFreedom);
+  const QString p = test.pValue < 0.001 ? QStringLiteral("p < 0.001")
+                                         : QStringLiteral("p = %1").arg(test.pValue, 0, 'f', 3);
+  const QString words = fit.verdict == Verdict::UnusualForFair
+                            ? QStringLiteral("Unusual for fair dice")
+                            : QStringLiteral("Consistent with fair dice");
+  return QStringLiteral("%1\nChi-square %2 with %3, %4")
+      .arg(words)
+      .arg(test.statistic, 0, 'f', 2)
+      .arg(freedom, p);
+}
+
 }  // namespace
 
 OddsView::OddsView(QWidget* parent)
@@ -56,9 +88,12 @@ OddsView::OddsView(QWidget* parent)
       chart_(new OddsChart(this)),
       lblOddsSummary_(TextLine("lblOddsSummary", this)),
       lblThisTotal_(TextLine("lblThisTotal", this)),
+      lblObserved_(TextLine("lblObserved", this)),
+      lblVerdict_(TextLine("lblVerdict", this)),
       table_(new OddsTable(this)),
       tblOdds_(new QTableView(this)),
-      cmdCopyOdds_(new QPushButton(QStringLiteral("Copy Odds"), this)) {
+      cmdCopyOdds_(new QPushButton(QStringLiteral("Copy Odds"), this)),
+      cmdReset_(new QPushButton(QStringLiteral("Reset"), this)) {
   QFont headingFont = lblOddsHeading_->font();
   headingFont.setBold(true);
   lblOddsHeading_->setFont(headingFont);
@@ -76,6 +111,9 @@ OddsView::OddsView(QWidget* parent)
   cmdCopyOdds_->setObjectName(QStringLiteral("cmdCopyOdds"));
   cmdCopyOdds_->setEnabled(false);
   connect(cmdCopyOdds_, &QPushButton::clicked, this, &OddsView::cmdCopyOdds_Click);
+  cmdReset_->setObjectName(QStringLiteral("cmdReset"));
+  cmdReset_->setEnabled(false);
+  connect(cmdReset_, &QPushButton::clicked, this, &OddsView::resetRequested);
   connect(&work_, &QFutureWatcher<Result>::finished, this, &OddsView::Ready);
   // Nothing to chart or list until the first roll.
   chart_->hide();
@@ -83,6 +121,7 @@ OddsView::OddsView(QWidget* parent)
 
   auto* copyOdds = new QHBoxLayout;
   copyOdds->addWidget(cmdCopyOdds_);
+  copyOdds->addWidget(cmdReset_);
   copyOdds->addStretch();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -90,6 +129,8 @@ OddsView::OddsView(QWidget* parent)
   layout->addWidget(chart_, 3);
   layout->addWidget(lblOddsSummary_);
   layout->addWidget(lblThisTotal_);
+  layout->addWidget(lblObserved_);
+  layout->addWidget(lblVerdict_);
   layout->addWidget(tblOdds_, 2);
   layout->addLayout(copyOdds);
 }
@@ -153,11 +194,33 @@ void OddsView::Update() {
     if (row >= 0) tblOdds_->scrollTo(table_->index(row, 0), QAbstractItemView::PositionAtCenter);
   }
   chart_->SetOdds(odds_, rolled_);
+  Judge();
   Q_EMIT shown();
 }
 
+void OddsView::SetObserved(const ExpressionTally& tally) {
+  tally_ = tally;
+  observed_ = tally_.rolls > 0
+                  ? std::make_shared<const std::map<std::int64_t, std::uint64_t>>(tally_.counts)
+                  : nullptr;
+  chart_->SetObserved(observed_);
+  table_->SetObserved(observed_);
+  Judge();
+}
+
+void OddsView::Judge() {
+  lblObserved_->setText(Observed(tally_));
+  cmdReset_->setEnabled(tally_.rolls > 0);
+  lblVerdict_->setVisible(odds_ != nullptr && tally_.rolls > 0);
+  if (lblVerdict_->isVisibleTo(this)) {
+    lblVerdict_->setText(VerdictText(dice::TestAgainstOdds(*odds_, tally_.counts)));
+  }
+}
+
 void OddsView::cmdCopyOdds_Click() {
-  if (odds_) QGuiApplication::clipboard()->setText(QString::fromStdString(dice::OddsTableText(*odds_)));
+  if (!odds_) return;
+  QGuiApplication::clipboard()->setText(
+      QString::fromStdString(dice::OddsTableText(*odds_, observed_.get())));
 }
 
 }  // namespace tambrel

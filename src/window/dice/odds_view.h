@@ -10,6 +10,7 @@
 
 #include "roll/dice/expression.h"
 #include "roll/dice/odds.h"
+#include "runtime/history_store.h"
 
 class QLabel;
 class QPushButton;
@@ -38,16 +39,23 @@ class OddsView final : public QWidget {
   // given.
   void Show(const dice::Expression& expression, std::vector<std::int64_t> rolled);
 
+  // What was rolled of the expression shown, across sessions: drawn beside
+  // the odds, judged against them, and copied with them.
+  void SetObserved(const ExpressionTally& tally);
+
   // The odds shown; null while they are worked out, or when refused.
   [[nodiscard]] const Result& Odds() const { return odds_; }
 
  Q_SIGNALS:
   // Up to date with the latest Show(): worked out, or refused.
   void shown();
+  // "Reset": forget the rolls counted of the expression shown.
+  void resetRequested();
 
  private:
   void Ready();
   void Update();
+  void Judge();
   void cmdCopyOdds_Click();
 
   std::stop_source stop_;
@@ -57,14 +65,19 @@ class OddsView final : public QWidget {
   std::string of_;
   std::string wanted_;
   std::vector<std::int64_t> rolled_;
+  ExpressionTally tally_;
+  std::shared_ptr<const std::map<std::int64_t, std::uint64_t>> observed_;
 
   QLabel* lblOddsHeading_;
   OddsChart* chart_;
   QLabel* lblOddsSummary_;
   QLabel* lblThisTotal_;
+  QLabel* lblObserved_;
+  QLabel* lblVerdict_;
   OddsTable* table_;
   QTableView* tblOdds_;
   QPushButton* cmdCopyOdds_;
+  QPushButton* cmdReset_;
 };
 
 }  // namespace tambrel
