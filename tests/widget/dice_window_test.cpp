@@ -1,8 +1,11 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QListWidget>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableView>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +13,7 @@
 
 #include "support/window_fixture.h"
 #include "window/dice/frm_dice.h"
+#include "window/history/frm_history.h"
 
 namespace tambrel {
 namespace {
@@ -101,6 +105,85 @@ TEST_F(DiceWindowTest, AMistakeIsShownAtItsColumnUnderTheField) {
   EXPECT_EQ(Field(dice)->cursorPosition(), 3);
   EXPECT_TRUE(services_.messages.empty()) << "no box";
   EXPECT_FALSE(dice->Shown().has_value());
+}
+
+TEST_F(DiceWindowTest, SavedRollsAreSavedRenamedRolledAndDeletedFromTheKeyboard) {
+  frmDice* dice = Open();
+  auto* list = dice->findChild<QListWidget*>(QStringLiteral("lstSaved"));
+  const auto shown = [list] {
+    QStringList rows;
+    for (int row = 0; row < list->count(); ++row) rows.append(list->item(row)->text());
+    return rows;
+  };
+  // The name offered is the expression as parsed; one typed instead is kept.
+  Field(dice)->setText(QStringLiteral("8D6"));
+  services_.typed = {std::string("Fireball")};
+  QTest::mouseClick(dice->findChild<QPushButton*>(QStringLiteral("cmdSave")), Qt::LeftButton);
+  EXPECT_EQ(services_.offered.back(), "8d6");
+  Field(dice)->setText(QStringLiteral("2d20kh1"));
+  QTest::mouseClick(dice->findChild<QPushButton*>(QStringLiteral("cmdSave")), Qt::LeftButton);
+  EXPECT_EQ(shown(), (QStringList{QStringLiteral("Fireball: 8d6"), QStringLiteral("2d20kh1")}));
+
+  services_.typed = {std::string("Advantage")};
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_F2);
+  EXPECT_EQ(shown().back(), QStringLiteral("Advantage: 2d20kh1"));
+  QTest::keyClick(list, Qt::Key_Up);
+  QTest::keyClick(list, Qt::Key_Return);
+  ASSERT_TRUE(dice->Shown().has_value());
+  EXPECT_EQ(dice->Shown()->expression.Text(), "8d6");
+
+  // Delete asks first, No the answer that keeps it.
+  QTest::keyClick(list, Qt::Key_Delete);
+  EXPECT_EQ(services_.questions.back().prompt, "Delete the saved roll \"Fireball: 8d6\"?");
+  EXPECT_EQ(shown().size(), 2);
+  services_.answer_yes = true;
+  QTest::keyClick(list, Qt::Key_Delete);
+  EXPECT_EQ(shown(), QStringList{QStringLiteral("Advantage: 2d20kh1")});
+}
+
+TEST_F(DiceWindowTest, ABatchIsOneHistoryRowCountedBesideTheOddsAndRolledAgainFromThere) {
+  frmDice* dice = Open();
+  QSignalSpy oddsShown(dice, &frmDice::oddsShown);
+  dice->findChild<QSpinBox*>(QStringLiteral("spnTimes"))->setValue(1000);
+  Type(dice, "2d6");
+  ASSERT_TRUE(oddsShown.wait());
+  EXPECT_TRUE(QRegularExpression(QStringLiteral(R"(^1,000 rolls: mean \d\.\d\d$)"))
+                  .match(dice->findChild<QLabel*>(QStringLiteral("lblBatch"))->text())
+                  .hasMatch());
+  EXPECT_TRUE(dice->findChild<QLabel*>(QStringLiteral("lblObserved"))
+                  ->text()
+                  .startsWith(QStringLiteral("Rolled 1,000 times since ")));
+
+  // One row in the History, the counts beside the odds in Copy Odds.
+  ASSERT_EQ(session_.Record().RunCount(), 1);
+  const StoredRun batch = session_.Record().Runs(0, 1).front();
+  EXPECT_EQ(batch.expression, "2d6");
+  EXPECT_EQ(batch.times, 1000);
+  EXPECT_EQ(batch.valueCount, 1000);
+  QTest::mouseClick(dice->findChild<QPushButton*>(QStringLiteral("cmdCopyOdds")), Qt::LeftButton);
+  const QStringList odds = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'),
+                                                                       Qt::SkipEmptyParts);
+  ASSERT_EQ(odds.size(), 12);
+  EXPECT_TRUE(odds.front().endsWith(QStringLiteral("\tObserved")));
+  std::uint64_t observed = 0;
+  for (int row = 1; row < odds.size(); ++row) observed += odds[row].section(QLatin1Char('\t'), 4).toULongLong();
+  EXPECT_EQ(observed, 1000u);
+  EXPECT_EQ(static_cast<double>(batch.sum) / 1000,
+            dice->findChild<QLabel*>(QStringLiteral("lblBatch"))->text().section(QLatin1Char(' '), -1).toDouble())
+      << "the mean shown is the batch's";
+
+  // Roll Again on the History's row rolls the batch again in the Dice window.
+  dice->findChild<QSpinBox*>(QStringLiteral("spnTimes"))->setValue(1);
+  QTest::keyClick(Number(), Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+  frmHistory* history = session_.HistoryWindow();
+  ASSERT_NE(history, nullptr);
+  auto* table = history->findChild<QTableView*>(QStringLiteral("tblRuns"));
+  table->selectRow(0);
+  QTest::mouseClick(history->findChild<QPushButton*>(QStringLiteral("cmdRollAgain")), Qt::LeftButton);
+  EXPECT_EQ(session_.Record().RunCount(), 2);
+  EXPECT_EQ(session_.Record().Runs(0, 1).front().times, 1000);
+  EXPECT_EQ(session_.Record().TallyOfExpression("2d6").rolls, 2000u);
 }
 
 }  // namespace
