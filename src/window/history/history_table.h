@@ -11,8 +11,9 @@
 namespace tambrel {
 
 // The kept runs and Dice rolls as rows, newest first: "Time",
-// "Expression", "Sides", "Values", "Sum", "Average" and "Results". Rows are read from the history a page at a time
-// as the view asks for them, so that ten thousand runs are never all held.
+// "Expression", "Sides", "Values", "Sum", "Average" and "Results". Rows are
+// read from the history a page at a time as the view asks for them, so that
+// ten thousand runs are never all held.
 class HistoryTable final : public QAbstractTableModel {
   Q_OBJECT
 
