@@ -56,6 +56,8 @@ void TambrelSession::ShowHistory() {
   if (!historyWindow_) {
     historyWindow_ = new frmHistory(history_, services_, window_);
     connect(historyWindow_, &frmHistory::rollAgainRequested, this, &TambrelSession::RollAgain);
+    connect(historyWindow_, &frmHistory::diceRollAgainRequested, this,
+            &TambrelSession::RollDiceAgain);
   }
   historyWindow_->show();
   historyWindow_->raise();
@@ -78,6 +80,11 @@ void TambrelSession::ShowDice() {
 
 void TambrelSession::RollAgain(std::int16_t sides, std::int32_t times) {
   if (window_) window_->RollAgain(sides, times);
+}
+
+void TambrelSession::RollDiceAgain(const QString& expression, int times) {
+  ShowDice();
+  if (dice_) dice_->Roll(expression, times);
 }
 
 History::Opener HistoryFileOpener(std::string path) {

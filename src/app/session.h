@@ -41,6 +41,7 @@ class TambrelSession final : public QObject {
  private:
   void RunEnded();
   void RollAgain(std::int16_t sides, std::int32_t times);
+  void RollDiceAgain(const QString& expression, int times);
 
   Services& services_;
   Tally tally_;

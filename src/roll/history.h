@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -101,8 +102,9 @@ class History final : public RunRecorder {
  private:
   HistoryStore& Store();
   void LoadTally();
-  // Adds a change after those waiting and writes what the store takes.
-  void Write(PendingWrites::Write write);
+  // Adds a change after those waiting and writes what the store takes;
+  // returns the id the change was given while it waits (see Add).
+  std::int64_t Write(PendingWrites::Write write);
   void Flush(std::int64_t waited);
 
   Tally& tally_;

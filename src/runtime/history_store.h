@@ -51,6 +51,21 @@ struct ExpressionTally {
   std::map<std::int64_t, std::uint64_t> counts;
 };
 
+// Totals of Dice rolls to add to the counts of one expression (its parsed
+// form), whose count begins at `sinceMs` if it has none yet.
+struct StoredTotals {
+  std::string expression;
+  std::int64_t sinceMs = 0;
+  std::map<std::int64_t, std::uint64_t> counts;
+};
+
+// What a run weighs against the value limit: its values, and a Dice
+// roll's "Results" text as the values the same bytes would hold (two a
+// value), so that the limit bounds the file whatever the runs hold.
+[[nodiscard]] inline std::int64_t KeptValues(const StoredRun& run) {
+  return static_cast<std::int64_t>(run.values.size() + (run.results.size() + 1) / 2);
+}
+
 // The values one number of sides can give, and since when they have been
 // counted (the first value counted, or the last reset).
 struct StoredRange {
@@ -76,8 +91,8 @@ struct StoredTally {
   std::vector<StoredValueCount> counts;
 };
 
-// How much history is kept; the oldest runs go first. Counts are never
-// trimmed.
+// How much history is kept, in runs and in values (KeptValues of each);
+// the oldest runs go first. Counts are never trimmed.
 struct HistoryLimits {
   std::int64_t runs = 0;
   std::int64_t values = 0;
@@ -122,6 +137,27 @@ class HistoryStore {
                                                            std::int32_t highest) = 0;
   // Forgets one range's counts; counting begins again at `range.sinceMs`.
   virtual bool ResetRange(const StoredRange& range) = 0;
+
+  // A roll of the Dice window, kept as Record keeps a run, its totals
+  // added to the counts of their expression in the same transaction.
+  virtual std::optional<std::int64_t> RecordRoll(const StoredRun& roll, const StoredTotals& totals,
+                                                 const HistoryLimits& limits) = 0;
+  // Adds to an expression's counts, for rolls whose rows are not kept.
+  virtual bool AddTotals(const StoredTotals& totals) = 0;
+  // One expression's counts, read afresh; nothing when they cannot be read.
+  [[nodiscard]] virtual std::optional<ExpressionTally> TotalsOf(const std::string& expression) = 0;
+  // Forgets one expression's counts; counting begins again at `sinceMs`.
+  virtual bool ResetTotals(const std::string& expression, std::int64_t sinceMs) = 0;
+
+  // In the order they were saved; nothing when they cannot be read.
+  [[nodiscard]] virtual std::optional<std::vector<SavedRoll>> SavedRolls() = 0;
+  // Returns the new roll's id, or nothing when it could not be kept.
+  virtual std::optional<std::int64_t> SaveRoll(const std::string& name,
+                                               const std::string& expression) = 0;
+  // An id not kept (deleted by another Tambrel) changes nothing, and is no
+  // failure.
+  virtual bool RenameSavedRoll(std::int64_t id, const std::string& name) = 0;
+  virtual bool DeleteSavedRoll(std::int64_t id) = 0;
 
   // Changes when another program (a second Tambrel) has changed what is
   // kept since the last call; never for this store's own changes.

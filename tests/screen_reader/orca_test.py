@@ -205,11 +205,12 @@ def main():
         results = ", ".join(str(value) for value in run[:20])
         if len(run) > 20:
             results += f", and {len(run) - 20} more"
-        row = ["6.", f"{len(run)}.", f"{sum(run)}.", f"{sum(run) / len(run):.2f}.", f"{results}."]
+        row = [f"{len(run)}d6.", "6.", f"{len(run)}.", f"{sum(run)}.", f"{sum(run) / len(run):.2f}.",
+               f"{results}."]
         last, _, _ = orca.wait_for(lambda text: text == row[-1], since=mark)
         said = [text for _, text in orca.speech()[mark:last + 1]]
         print(f"History table, second row; Orca said: {said!r}")
-        if said[-5:] != row or not re.fullmatch(r"\d\d:\d\d:\d\d\.", said[-6] if len(said) > 5 else ""):
+        if said[-6:] != row or not re.fullmatch(r"\d\d:\d\d:\d\d\.", said[-7] if len(said) > 6 else ""):
             failures.append(f"expected a time, then the row {row!r}, Orca said {said!r}")
         app.keys("Escape")
         failures += dice_heard(app, orca)

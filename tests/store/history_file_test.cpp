@@ -217,10 +217,68 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"newer version",
                 [](const std::string& path) {
                   MakeHistory(path);
-                  SQLite::Database(path, SQLite::OPEN_READWRITE).exec("PRAGMA user_version = 2");
+                  SQLite::Database(path, SQLite::OPEN_READWRITE).exec("PRAGMA user_version = 3");
                 },
                 Fate::kLeftAlone}),
     [](const auto& caseInfo) { return testing::WordsName(caseInfo.param.name); });
+
+// The runs, counts and since of a file as the store reads them, in the
+// form of testing::Version1Contents.
+std::string ThroughTheStore(HistoryStore& store) {
+  std::ostringstream text;
+  EXPECT_TRUE(store.ForEachRun([&](const StoredRun& run) {
+    text << run.id << '|' << run.endedAtMs << '|' << run.sides << '|' << run.valueCount << '|' << run.sum << '|';
+    for (const char byte : ValuesToBytes(run.values)) {
+      text << "0123456789ABCDEF"[(byte >> 4) & 0xF] << "0123456789ABCDEF"[byte & 0xF];
+    }
+    text << '\n';
+  }));
+  for (const StoredCount& c : store.Counts()) text << c.lowest << '|' << c.highest << '|' << c.value << '|' << c.count << '\n';
+  for (const StoredRange& r : store.Ranges()) text << r.lowest << '|' << r.highest << '|' << r.sinceMs << '\n';
+  return text.str();
+}
+
+// A file written by the released version 1 (tests/store/history-v1.sqlite3,
+// made by its store: runs of several dice, the oldest trimmed, a range
+// reset) is brought to version 2 with every run, count and since kept, and
+// then keeps Dice rolls and saved rolls as well.
+TEST(HistoryFileMigration, AVersion1FileKeepsEverythingAndTakesDiceRolls) {
+  const PrivateStateHome home;
+  const std::string path = DefaultHistoryPath();
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::filesystem::copy_file(TAMBREL_V1_HISTORY, path);
+  std::string before;
+  std::string runsCountsSince;
+  {
+    SQLite::Database db(path, SQLite::OPEN_READONLY);
+    ASSERT_EQ(db.execAndGet("PRAGMA user_version").getInt(), 1);
+    before = testing::Version1Contents(db);
+    runsCountsSince = testing::Rows(db, "SELECT id, ended_at_ms, sides, value_count, sum, hex(vals) FROM runs ORDER BY id") +
+                      testing::Rows(db, "SELECT * FROM counts ORDER BY lowest, highest, value") +
+                      testing::Rows(db, "SELECT * FROM ranges ORDER BY lowest, highest");
+  }
+  ASSERT_EQ(std::count(before.begin(), before.end(), '\n'), 6 + 32 + 6 + 2) << before;
+
+  auto store = OpenSqliteHistoryStore(path);
+  ASSERT_EQ(store->Problem(), "");
+  EXPECT_EQ(ThroughTheStore(*store), runsCountsSince);
+  {
+    SQLite::Database db(path, SQLite::OPEN_READONLY);
+    EXPECT_EQ(db.execAndGet("PRAGMA user_version").getInt(), 2);
+    EXPECT_EQ(testing::Version1Contents(db), before);
+  }
+  // A new run's id follows the last one version 1 gave, trimmed or not.
+  EXPECT_EQ(store->RecordRoll(testing::DiceRoll(1'766'000'000'000, "7, 9"), {"2d6", 1'766'000'000'000, {{7, 600}, {9, 400}}}, kRoomy), 11);
+  EXPECT_TRUE(store->SaveRoll("Fireball", "8d6"));
+  store.reset();
+  EXPECT_EQ(IntegrityCheck(path), "ok");
+  store = OpenSqliteHistoryStore(path);
+  EXPECT_EQ(store->Runs(0, 1, 0).at(0).results, "7, 9");
+  EXPECT_EQ(store->TotalsOf("2d6")->rolls, 1000U);
+  EXPECT_EQ(store->SavedRolls()->at(0).name, "Fireball");
+  SQLite::Database db(path, SQLite::OPEN_READONLY);
+  EXPECT_EQ(testing::Rows(db, "SELECT runs, vals FROM kept"), "7|316\n");  // "7, 9" weighs 2
+}
 
 // Records runs of 2,000 values until the store refuses one; returns how
 // many it kept and what it said.
@@ -316,7 +374,7 @@ class OutageTest : public ::testing::TestWithParam<OutageCase> {
   void SetUp() override {
     std::filesystem::create_directories(folder_);
     if (Is(Cause::kFullDisk)) {
-      disk_ = std::make_unique<TestMount>(folder_, "tmpfs", 0, "size=256k");
+      disk_ = std::make_unique<TestMount>(folder_, "tmpfs", 0, "size=1m");
       if (disk_->error != 0) GTEST_SKIP() << "no small tmpfs here: " << std::strerror(disk_->error);
     }
     const std::unique_ptr<History> earlier = Session();
@@ -373,10 +431,12 @@ class OutageTest : public ::testing::TestWithParam<OutageCase> {
     }
   }
 
-  // The first value of each run, newest first.
+  // The first value of each run, newest first; Dice rolls left out.
   static std::vector<int> Firsts(const std::vector<StoredRun>& runs) {
     std::vector<int> firsts;
-    for (const StoredRun& run : runs) firsts.push_back(run.values.at(0));
+    for (const StoredRun& run : runs) {
+      if (run.expression.empty()) firsts.push_back(run.values.at(0));
+    }
     return firsts;
   }
   std::vector<int> InFile() { return Firsts(OpenSqliteHistoryStore(path_)->Runs(0, 100, 1)); }
@@ -403,6 +463,12 @@ TEST_P(OutageTest, TheSessionsRunsAreShownMeanwhileAndWrittenOnceItPasses) {
   if (passes) Begin();
   if (IsSkipped() || HasFatalFailure()) return;
   for (int i = 0; i < GetParam().meanwhile; ++i) Roll(*history, ++made);
+  // A Dice roll and a saved roll wait with the runs, and are shown.
+  history->DiceRolled(testing::DiceRoll(0, "7"), "2d6", {{7, 1000}});
+  EXPECT_LT(history->SaveRoll("Fireball", "8d6"), 0);
+  EXPECT_EQ(history->Runs(0, 1).at(0).results, "7");
+  EXPECT_EQ(history->TallyOfExpression("2d6").rolls, 1000U);
+  EXPECT_EQ(history->SavedRolls().size(), 1U);
   EXPECT_THAT(told_, ::testing::ElementsAre(::testing::EndsWith(GetParam().problem)));
   // Every run of the session, newest first, above the earlier ones where
   // the file can be read.
@@ -417,7 +483,7 @@ TEST_P(OutageTest, TheSessionsRunsAreShownMeanwhileAndWrittenOnceItPasses) {
   shown.insert(shown.begin(), made);
   EXPECT_EQ(Firsts(history->Runs(0, 100)), passes ? withEarlier() : shown);
   EXPECT_EQ(InFile(), passes ? withEarlier() : earlier);
-  EXPECT_EQ(history->Resumed(), passes ? std::optional<std::int64_t>(GetParam().meanwhile) : std::nullopt);
+  EXPECT_EQ(history->Resumed(), passes ? std::optional<std::int64_t>(GetParam().meanwhile + 1) : std::nullopt);
   EXPECT_EQ(told_.size(), 1U);
 
   // A restart finds what the file holds, each run counted once.
@@ -426,6 +492,8 @@ TEST_P(OutageTest, TheSessionsRunsAreShownMeanwhileAndWrittenOnceItPasses) {
   const std::vector<int> kept = passes ? withEarlier() : earlier;
   EXPECT_EQ(Firsts(history->Runs(0, 100)), kept);
   EXPECT_EQ(tally_.TotalOf({1, 100}), kept.size());
+  EXPECT_EQ(history->TallyOfExpression("2d6").rolls, passes ? 1000U : 0U);
+  EXPECT_EQ(history->SavedRolls().size(), passes ? 1U : 0U);
   EXPECT_EQ(history->Problem(), "");
 }
 

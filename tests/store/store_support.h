@@ -125,6 +125,18 @@ inline StoredRun MakeRun(std::int64_t endedAtMs, std::int16_t sides,
   return run;
 }
 
+// A batch of the Dice window: 1000×2d6, its first totals kept as text.
+inline StoredRun DiceRoll(std::int64_t endedAtMs, std::string results) {
+  StoredRun roll;
+  roll.endedAtMs = endedAtMs;
+  roll.expression = "2d6";
+  roll.times = 1000;
+  roll.valueCount = 1000;
+  roll.sum = 7030;
+  roll.results = std::move(results);
+  return roll;
+}
+
 // A d6 run of `count` values, all `value`.
 inline StoredRun RunOf(std::size_t count, std::int16_t value) {
   return MakeRun(0, 6, std::vector<std::int16_t>(count, value));
@@ -142,8 +154,31 @@ inline std::string IntegrityCheck(const std::string& path) {
   return db.execAndGet("PRAGMA integrity_check").getString();
 }
 
+// A query's rows as text, a line each, with plain SQL.
+inline std::string Rows(SQLite::Database& db, const char* sql) {
+  std::string text;
+  SQLite::Statement query(db, sql);
+  while (query.executeStep()) {
+    for (int column = 0; column < query.getColumnCount(); ++column) {
+      text += query.getColumn(column).getString() + (column + 1 < query.getColumnCount() ? "|" : "\n");
+    }
+  }
+  return text;
+}
+
+// What a version 1 file holds, read with plain SQL: every run, count and
+// since, the runs and values the limits count, and the last run id given.
+inline std::string Version1Contents(SQLite::Database& db) {
+  return Rows(db, "SELECT id, ended_at_ms, sides, value_count, sum, hex(vals) FROM runs ORDER BY id") +
+         Rows(db, "SELECT * FROM counts ORDER BY lowest, highest, value") +
+         Rows(db, "SELECT * FROM ranges ORDER BY lowest, highest") +
+         Rows(db, "SELECT runs, vals FROM kept") +
+         Rows(db, "SELECT seq FROM sqlite_sequence WHERE name = 'runs'");
+}
+
 inline auto Fields(const StoredRun& run) {
-  return std::tie(run.id, run.endedAtMs, run.sides, run.valueCount, run.sum, run.values);
+  return std::tie(run.id, run.endedAtMs, run.sides, run.valueCount, run.sum, run.values,
+                  run.expression, run.times, run.results);
 }
 
 }  // namespace tambrel::testing

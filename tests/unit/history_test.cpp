@@ -111,30 +111,49 @@ StoredRun Run(std::int16_t sides, std::vector<std::int16_t> values) {
   return run;
 }
 
+StoredRun Dice(const char* expression, std::int32_t times, const char* results) {
+  StoredRun roll = Run(0, {});
+  roll.expression = expression;
+  roll.times = times;
+  roll.results = results;
+  roll.valueCount = 1000;
+  roll.sum = 7030;
+  return roll;
+}
+
 TEST_P(HistoryTextTest, RowsCopyAndFileSayTheRun) {
   const TextCase& text = GetParam();
   StoredRun head = text.run;
   if (head.values.size() > kResultsShown) head.values.resize(kResultsShown);
   EXPECT_EQ(ResultsCell(head), text.results);
   EXPECT_EQ(CsvRow(text.run), text.csv);
-  EXPECT_EQ(CopyText({text.run}), "Time\tSides\tValues\tSum\tAverage\tResults\n" + text.copied);
+  EXPECT_EQ(CopyText({text.run}), "Time\tExpression\tSides\tValues\tSum\tAverage\tResults\n" + text.copied);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, HistoryTextTest,
     ::testing::Values(
         TextCase{"three values, utc", "UTC0", Run(6, {4, 1, 6}), "4, 1, 6",
-                 "2026-12-08T14:02:05+00:00,6,3,11,3.67,4 1 6\r\n",
-                 "2026-12-08 14:02:05\t6\t3\t11\t3.67\t4, 1, 6\n"},
+                 "2026-12-08T14:02:05+00:00,3d6,6,3,11,3.67,4 1 6\r\n",
+                 "2026-12-08 14:02:05\t3d6\t6\t3\t11\t3.67\t4, 1, 6\n"},
         TextCase{"negative sides, half hour ahead", "XXX-05:30", Run(-4, {-3, 1}), "-3, 1",
-                 "2026-12-08T19:32:05+05:30,-4,2,-2,-1.00,-3 1\r\n",
-                 "2026-12-08 19:32:05\t-4\t2\t-2\t-1.00\t-3, 1\n"},
+                 "2026-12-08T19:32:05+05:30,2d-4,-4,2,-2,-1.00,-3 1\r\n",
+                 "2026-12-08 19:32:05\t2d-4\t-4\t2\t-2\t-1.00\t-3, 1\n"},
         TextCase{"twenty five values, behind utc", "XXX+05", Run(100, Values(25)),
                  "1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, and 5 more",
-                 "2026-12-08T09:02:05-05:00,100,25,325,13.00,1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 "
+                 "2026-12-08T09:02:05-05:00,25d100,100,25,325,13.00,1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 "
                  "18 19 20 21 22 23 24 25\r\n",
-                 "2026-12-08 09:02:05\t100\t25\t325\t13.00\t1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, "
-                 "14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25\n"}),
+                 "2026-12-08 09:02:05\t25d100\t100\t25\t325\t13.00\t1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, "
+                 "14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25\n"},
+        // A batch keeps its first totals as text, which a CSV field quotes.
+        TextCase{"dice batch, utc", "UTC0", Dice("2d6", 1000, "7, 4, \"12\", and 997 more"),
+                 "7, 4, \"12\", and 997 more",
+                 "2026-12-08T14:02:05+00:00,1000×2d6,,1000,7030,7.03,\"7, 4, \"\"12\"\", and 997 more\"\r\n",
+                 "2026-12-08 14:02:05\t1000×2d6\t\t1000\t7030\t7.03\t7, 4, \"12\", and 997 more\n"},
+        TextCase{"dice roll with a line break, utc", "UTC0", Dice("2x4d6kh3", 1, "[6, 5, 3, (2)] = 14\n[1, 1, 1, (1)] = 3"),
+                 "[6, 5, 3, (2)] = 14 [1, 1, 1, (1)] = 3",
+                 "2026-12-08T14:02:05+00:00,2x4d6kh3,,1000,7030,7.03,\"[6, 5, 3, (2)] = 14\n[1, 1, 1, (1)] = 3\"\r\n",
+                 "2026-12-08 14:02:05\t2x4d6kh3\t\t1000\t7030\t7.03\t[6, 5, 3, (2)] = 14 [1, 1, 1, (1)] = 3\n"}),
     [](const auto& param) { return testing::WordsName(param.param.name); });
 
 TEST(HistoryTimeTest, TodayShowsTheClockAnEarlierDayTheDateToo) {
@@ -148,10 +167,13 @@ TEST(HistoryTimeTest, TodayShowsTheClockAnEarlierDayTheDateToo) {
   tzset();
 }
 
-// What waits for the store keeps its order: runs beyond the limits or
-// before a clear keep only their counts, and a reset forgets the counts
-// before it, once the store takes them.
+// What waits for the store keeps its order: runs and Dice rolls beyond the
+// limits or before a clear keep only their counts, a reset forgets the
+// counts before it, and a saved roll is renamed and deleted by the id the
+// store gives it, once the store takes them.
 TEST(PendingWritesTest, KeepsTheOrderAndEveryCountUntilTheStoreTakesThem) {
+  using Counted = PendingWrites::Counted;
+  using CountMap = PendingWrites::CountMap;
   PendingWrites waiting;
   const HistoryLimits limits{2, 100};
   const auto run = [&](std::int64_t since, std::vector<std::int16_t> values) {
@@ -159,34 +181,65 @@ TEST(PendingWritesTest, KeepsTheOrderAndEveryCountUntilTheStoreTakesThem) {
     made.sides = 6;
     made.valueCount = static_cast<std::int32_t>(values.size());
     made.values = std::move(values);
-    waiting.Add(PendingWrites::Run{made, {1, 6, since}}, limits);
+    waiting.Add(PendingWrites::Run{made, {{1, 6, since}, {}}, {}}, limits);
+  };
+  const Counted d6{{1, 6, 0}, {}};
+  const Counted twoD6{{0, 0, 0}, "2d6"};
+  const auto roll = [&](std::int64_t since, CountMap totals) {
+    StoredRun made;
+    made.expression = "2d6";
+    made.results = "7";
+    waiting.Add(PendingWrites::Run{made, {{0, 0, since}, "2d6"}, std::move(totals)}, limits);
   };
   run(1000, {1, 1});
+  roll(1500, {{7, 2}, {12, 1}});
   run(1000, {2});
   run(1000, {3});
   EXPECT_EQ(waiting.RunCount(), 2);
-  EXPECT_EQ(waiting.WaitingFor(1, 6).counts, (std::map<std::int32_t, std::uint64_t>{{1, 2}, {2, 1}, {3, 1}}));
-  waiting.Add(PendingWrites::Reset{{1, 6, 2000}}, limits);
+  EXPECT_EQ(waiting.WaitingFor(d6).counts, (CountMap{{1, 2}, {2, 1}, {3, 1}}));
+  EXPECT_EQ(waiting.WaitingFor(twoD6).counts, (CountMap{{7, 2}, {12, 1}}));
+  waiting.Add(PendingWrites::Reset{{{1, 6, 2000}, {}}}, limits);
   run(2000, {5});
-  const PendingWrites::Waiting afterReset = waiting.WaitingFor(1, 6);
+  const PendingWrites::Waiting afterReset = waiting.WaitingFor(d6);
   EXPECT_TRUE(afterReset.reset);
   EXPECT_EQ(afterReset.sinceMs, 2000);
-  EXPECT_EQ(afterReset.counts, (std::map<std::int32_t, std::uint64_t>{{5, 1}}));
+  EXPECT_EQ(afterReset.counts, (CountMap{{5, 1}}));
+  const std::int64_t saved = waiting.Add(PendingWrites::Save{{0, "Fireball", "8d6"}}, limits);
+  EXPECT_LT(saved, 0);
+  waiting.Add(PendingWrites::Rename{saved, "Big fireball"}, limits);
   waiting.Add(PendingWrites::Clear{}, limits);
   run(2000, {6});
-  ASSERT_EQ(waiting.Runs(0, 10, 5).size(), 1U);
+  roll(2500, {{2, 1}});
+  ASSERT_EQ(waiting.Runs(0, 10, 5).size(), 2U);
   EXPECT_TRUE(waiting.ClearWaits());
+  std::vector<SavedRoll> rolls{{3, "Attack", "1d20+5"}};
+  waiting.ApplySaved(rolls);
+  EXPECT_EQ(rolls.size(), 2U);
+  EXPECT_EQ(rolls.back().name, "Big fireball");
 
   auto store = MakeMemoryHistoryStore();
   ASSERT_TRUE(store->Record(waiting.Runs(0, 1, 5).front(), {1, 20, 500}, limits));
-  EXPECT_EQ(waiting.WriteTo(*store, limits), 1);  // the others only counted
+  ASSERT_TRUE(store->SaveRoll("Attack", "1d20+5"));
+  EXPECT_EQ(waiting.WriteTo(*store, limits), 2);  // the others only counted
   EXPECT_TRUE(waiting.Empty());
-  ASSERT_EQ(store->RunCount(), 1);
-  EXPECT_EQ(store->Runs(0, 1, 5).front().values, std::vector<std::int16_t>{6});
-  const std::optional<StoredTally> d6 = store->TallyOf(1, 6);
-  ASSERT_TRUE(d6);
-  EXPECT_EQ(d6->sinceMs, 2000);
-  EXPECT_EQ(d6->counts, (std::vector<StoredValueCount>{{5, 1}, {6, 1}}));
+  const std::vector<StoredRun> kept = store->Runs(0, 2, 5);
+  ASSERT_EQ(kept.size(), 2U);
+  EXPECT_EQ(kept[0].expression, "2d6");
+  EXPECT_EQ(kept[1].values, std::vector<std::int16_t>{6});
+  const std::optional<StoredTally> counted = store->TallyOf(1, 6);
+  ASSERT_TRUE(counted);
+  EXPECT_EQ(counted->sinceMs, 2000);
+  EXPECT_EQ(counted->counts, (std::vector<StoredValueCount>{{5, 1}, {6, 1}}));
+  const std::optional<ExpressionTally> totals = store->TotalsOf("2d6");
+  ASSERT_TRUE(totals);
+  EXPECT_EQ(totals->sinceMs, 1500);
+  EXPECT_EQ(totals->rolls, 4U);
+  EXPECT_EQ(totals->counts, (CountMap{{2, 1}, {7, 2}, {12, 1}}));
+  EXPECT_EQ(waiting.KeptId(saved), 2);
+  const std::vector<SavedRoll> written = store->SavedRolls().value_or(std::vector<SavedRoll>{});
+  ASSERT_EQ(written.size(), 2U);
+  EXPECT_EQ(written[1].id, 2);
+  EXPECT_EQ(written[1].name, "Big fireball");
 }
 
 }  // namespace

@@ -202,11 +202,11 @@ TEST_F(ClipboardTest, MenuOpensTheHistoryWhoseCtrlCCopiesTheRunsWhole) {
       kWmTimeoutMs))
       << "the History window never had the keyboard focus";
 
-  // Each run's cells as copied: the time, then the sides, count, sum,
-  // average and every value.
+  // Each run's cells as copied: the time, then its form, the sides, count,
+  // sum, average and every value.
   const auto expectRow = [](const QString& line, const QString& sides, const QString& values) {
     const QStringList cells = line.split(QLatin1Char('\t'));
-    ASSERT_EQ(cells.size(), 6) << line.toStdString();
+    ASSERT_EQ(cells.size(), 7) << line.toStdString();
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
                     .match(cells[0])
                     .hasMatch())
@@ -214,11 +214,12 @@ TEST_F(ClipboardTest, MenuOpensTheHistoryWhoseCtrlCCopiesTheRunsWhole) {
     const QStringList each = values.split(QStringLiteral(", "));
     long long sum = 0;
     for (const QString& value : each) sum += value.toLongLong();
-    EXPECT_EQ(cells.mid(1), (QStringList{sides, QString::number(each.size()), QString::number(sum),
+    EXPECT_EQ(cells.mid(1), (QStringList{QString::number(each.size()) + QLatin1Char('d') + sides, sides,
+                                         QString::number(each.size()), QString::number(sum),
                                          QString::number(static_cast<double>(sum) / static_cast<double>(each.size()), 'f', 2),
                                          values}));
   };
-  const QString header = QStringLiteral("Time\tSides\tValues\tSum\tAverage\tResults");
+  const QString header = QStringLiteral("Time\tExpression\tSides\tValues\tSum\tAverage\tResults");
 
   // Every run: Ctrl+A, then Ctrl+C, as the keyboard sends them.
   QGuiApplication::clipboard()->setText(QStringLiteral("replaced"));
