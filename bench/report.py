@@ -164,6 +164,10 @@ def main():
         ("draw, timer mixed in", f"{draw_ns:.1f} ns", "<= 50 ns", draw_ns <= 50),
     ]
     rows += dice_window_rows(grid)
+    if "dice_open_ms" in startup:
+        fresh = float(startup["dice_open_ms"].split("median=")[1].split()[0])
+        rows.append(("Dice window, shortcut to paint, fresh process", f"{fresh:.1f} ms",
+                     "< 100 ms", fresh < 100))
     if len(sys.argv) > 4:
         rows += dice_rows(sys.argv[4])
     extra = []
@@ -182,6 +186,9 @@ def main():
     for prefix in ("startup", "startup_runs", "sqlite_link"):
         for key in ("tambrel_ms", "label_ms", "pair_ratio", "cpu_ms", "load_average_1min"):
             print(f"{prefix + '_' + key:<50} {startup[prefix + '_' + key]}")
+    for key in ("dice_open_ms", "dice_open_load_average_1min"):
+        if key in startup:
+            print(f"{key:<50} {startup[key]}")
     for line in limits:
         print(line)
     for line in extra:

@@ -39,6 +39,9 @@ startup "$root/build/src/tambrel" "$bin/tambrel_one_label_window" "${1:-21}" \
   --history runs --fill "$bin/tambrel_history_fill" --name startup_runs
 startup "$bin/tambrel_one_label_window_sqlite" "$bin/tambrel_one_label_window" "${1:-21}" \
   --name sqlite_link
+# Ctrl+Shift+R to the Dice window's first paint, each in a fresh process.
+"$root/scripts/with-xvfb.sh" python3 "$root/bench/dice_open.py" \
+  "$bin/libtambrel_dice_open_probe.so" "$root/build/src/tambrel" "${1:-21}" >>"$out/startup.txt"
 # The file's size and the program's memory at the history's limits.
 "$root/scripts/with-xvfb.sh" python3 "$root/bench/history_limits.py" "$root/build/src/tambrel" \
   "$bin/tambrel_history_fill" >"$out/limits.txt"
