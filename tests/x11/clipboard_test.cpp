@@ -157,7 +157,7 @@ TEST_F(ClipboardTest, MenuOpensTheDistributionWhoseChartCopiesAsAnImage) {
     QTest::mouseClick(&menu, Qt::LeftButton, {}, menu.actionGeometry(show).center());
   });
   EXPECT_EQ(items, (QStringList{QStringLiteral("Copy Values"), QStringLiteral("Show Distribution"),
-                                QStringLiteral("Show History")}));
+                                QStringLiteral("Show History"), QStringLiteral("Show Dice")}));
   QWidget* shown = session_->Distribution();
   ASSERT_NE(shown, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(shown));
@@ -175,9 +175,9 @@ TEST_F(ClipboardTest, MenuOpensTheDistributionWhoseChartCopiesAsAnImage) {
   EXPECT_TRUE(barSeen);
 }
 
-// "Show History", last in the menu, opens the runs; keys typed on the X
-// server select them and copy them whole for another program: a header,
-// then a row per selected run, newest first, with every value.
+// "Show History", under "Show Distribution", opens the runs; keys typed
+// on the X server select them and copy them whole for another program: a
+// header, then a row per selected run, newest first, with every value.
 TEST_F(ClipboardTest, MenuOpensTheHistoryWhoseCtrlCCopiesTheRunsWhole) {
   Roll(QStringLiteral("6"), QStringLiteral("3"));
   const QString d6 = GridValues();

@@ -7,6 +7,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStringList>
@@ -106,7 +107,7 @@ frmDice::frmDice(Services& services, History& history, QWidget* parent)
       caret_(new CaretLine(this)),
       lblError_(TextLine("lblError", this)),
       lblTotal_(TextLine("lblTotal", this)),
-      lblBreakdown_(TextLine("lblBreakdown", this)),
+      txtBreakdown_(new QPlainTextEdit(this)),
       lblBatch_(TextLine("lblBatch", this)),
       odds_(new OddsView(this)),
       saved_(new SavedRollsList(history, services, this)) {
@@ -144,8 +145,19 @@ frmDice::frmDice(Services& services, History& history, QWidget* parent)
   totalFont.setPointSizeF(totalFont.pointSizeF() * 2.5);
   lblTotal_->setFont(totalFont);
   lblTotal_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  lblBreakdown_->setWordWrap(true);
-  lblBreakdown_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A thousand dice make a breakdown of thousands of characters: a text view
+  // of a few lines lays out only what it shows, where a wrapping label
+  // would measure it all, again and again, at each roll.
+  txtBreakdown_->setObjectName(QStringLiteral("txtBreakdown"));
+  txtBreakdown_->setAccessibleName(QStringLiteral("Dice"));
+  txtBreakdown_->setReadOnly(true);
+  txtBreakdown_->setFrameShape(QFrame::NoFrame);
+  txtBreakdown_->setFocusPolicy(Qt::ClickFocus);
+  txtBreakdown_->setBackgroundRole(QPalette::Window);
+  txtBreakdown_->viewport()->setAutoFillBackground(false);
+  txtBreakdown_->document()->setDocumentMargin(0);
+  txtBreakdown_->setFixedHeight(txtBreakdown_->fontMetrics().lineSpacing() * 3 +
+                                2 * txtBreakdown_->frameWidth());
   lblBatch_->hide();
 
   auto* copyRoll = new QAction(QStringLiteral("Copy Roll"), this);
@@ -165,7 +177,7 @@ frmDice::frmDice(Services& services, History& history, QWidget* parent)
   layout->addWidget(caret_);
   layout->addWidget(lblError_);
   layout->addWidget(lblTotal_);
-  layout->addWidget(lblBreakdown_);
+  layout->addWidget(txtBreakdown_);
   layout->addWidget(lblBatch_);
   layout->addWidget(odds_, 1);
   auto* sides = new QHBoxLayout(this);
@@ -273,7 +285,7 @@ void frmDice::ShowRoll(dice::RollResult result, const QString& batchLine) {
   lblError_->hide();
   caret_->hide();
   lblTotal_->setText(Totals(result));
-  lblBreakdown_->setText(Breakdowns(result));
+  txtBreakdown_->setPlainText(Breakdowns(result));
   lblBatch_->setText(batchLine);
   lblBatch_->setVisible(!batchLine.isEmpty());
   QString spoken = QString::fromStdString(dice::SpokenText(result));

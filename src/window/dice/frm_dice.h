@@ -12,6 +12,7 @@
 #include "window/side_window.h"
 
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
 
@@ -81,7 +82,7 @@ class frmDice final : public SideWindow {
   CaretLine* caret_;
   QLabel* lblError_;
   QLabel* lblTotal_;
-  QLabel* lblBreakdown_;
+  QPlainTextEdit* txtBreakdown_;
   QLabel* lblBatch_;
   OddsView* odds_;
   SavedRollsList* saved_;

@@ -121,9 +121,9 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/) {
 
   // Bars narrower than a pixel still show: each is at least one wide. With
   // rolls counted, the exact bar takes the left of its place and the mark
-  // of the share observed the right.
+  // of the share observed, a thin stem with a cap at its height, the right.
   const bool marked = observedRolls_ > 0;
-  const QColor markFill = palette().color(QPalette::Text);
+  const QColor markFill = palette().color(QPalette::WindowText);
   for (const dice::Chance& chance : totals) {
     const int x0 = xOf(chance.total);
     const int x1 = std::max(xOf(chance.total + 1), x0 + 1);
@@ -140,7 +140,10 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/) {
         static_cast<double>(found->second) / static_cast<double>(observedRolls_) * 100;
     const int markY = yOf(share);
     if (split < x1) {
-      painter.fillRect(QRect(QPoint(split, markY), QPoint(x1 - inset - 1, plot.bottom())), markFill);
+      const int stem = std::max(1, (x1 - split) / 4);
+      const int middle = (split + x1 - inset) / 2;
+      painter.fillRect(QRect(middle - stem / 2, markY, stem, plot.bottom() - markY), markFill);
+      painter.fillRect(QRect(QPoint(split, markY - 1), QPoint(x1 - inset - 1, markY)), markFill);
     } else {
       painter.fillRect(QRect(x0, markY - 1, x1 - x0, 2), markFill);
     }
