@@ -1,11 +1,15 @@
 // The Dice window: Ctrl+Shift+R in the main window to its first paint, and
 // a roll, Enter in the field, to the paint that shows its result with the
 // odds, for a new expression (odds worked out on the thread pool) and for
-// the same one rolled again (odds kept).
+// the same one rolled again (odds kept); and a batch, from the click on Roll
+// to its painted result.
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "bench_window.h"
@@ -174,6 +178,38 @@ BENCHMARK(BM_DiceRollToOdds)
     ->ArgNames({"expression", "again"})
     ->ArgsProduct({{0, 1, 2, 3}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
+
+// A batch, from the click on Roll to the end of the paint that shows its
+// last roll, its mean and its counts beside the odds; the history kept in
+// a real file, as the program keeps it, each batch one transaction.
+struct Batch {
+  const char* expression;
+  int times;
+};
+const Batch kBatches[] = {{"2d6", 100000}, {"4d6kh3", 1000}};
+
+void BM_DiceBatchToPaint(benchmark::State& state) {
+  const Batch& batch = kBatches[state.range(0)];
+  state.SetLabel(std::to_string(batch.times) + " x " + batch.expression);
+  const QTemporaryDir folder;
+  MaximisedWindow maximised(HistoryFileOpener(folder.filePath(QStringLiteral("history.sqlite3")).toStdString()));
+  maximised.session.ShowDice();
+  frmDice& dice = *maximised.session.Dice();
+  static_cast<void>(QTest::qWaitForWindowExposed(&dice));
+  dice.findChild<QLineEdit*>(QStringLiteral("txtExpression"))->setText(QString::fromLatin1(batch.expression));
+  dice.findChild<QSpinBox*>(QStringLiteral("spnTimes"))->setValue(batch.times);
+  auto* roll = dice.findChild<QPushButton*>(QStringLiteral("cmdRoll"));
+  OddsPainted painted(dice);
+  for (auto _ : state) {
+    painted.Start();
+    QTest::mouseClick(roll, Qt::LeftButton);
+    if (!painted.Wait()) {
+      state.SkipWithError("the batch was never painted");
+      break;
+    }
+  }
+}
+BENCHMARK(BM_DiceBatchToPaint)->DenseRange(0, 1)->Iterations(10)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tambrel
