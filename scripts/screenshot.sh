@@ -3,8 +3,8 @@
 # window manager: the main window after twelve rolls of a 20-sided die
 # (OUTPUT_PNG); beside it, distribution.png, the Distribution window after
 # six runs of a thousand d6s, history.png, the History window after a few
-# more runs of other dice, and dice.png, the Dice window after a roll of
-# 4d6kh3 with its odds.
+# more runs of other dice, and dice.png, the Dice window after 1,000 rolls
+# of 2d6, their counts beside the exact odds.
 #
 #   scripts/screenshot.sh [TAMBREL_BINARY] [OUTPUT_PNG]
 #
@@ -100,7 +100,11 @@ if [ "${1:-}" = "--on-display" ]; then
   xdotool key --window "$wid" ctrl+shift+r
   dice="$(framed_window 'Tambrel Dice')"
   xdotool windowactivate --sync "$dice" >/dev/null 2>&1 || true
-  xdotool type --delay 50 4d6kh3
+  # A thousand rolls of 2d6 at once: the triangle of their counts beside
+  # the exact odds. Tab moves from the field to Times.
+  xdotool type --delay 50 2d6
+  xdotool key Tab ctrl+a
+  xdotool type --delay 50 1000
   xdotool key Return
   shoot "$dice" "$(dirname "$output")/dice.png"
   exit 0
