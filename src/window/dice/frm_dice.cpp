@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLocale>
@@ -195,6 +197,16 @@ void frmDice::showEvent(QShowEvent* event) {
   txtExpression_->setFocus();
   txtExpression_->selectAll();
   SideWindow::showEvent(event);
+}
+
+void frmDice::keyPressEvent(QKeyEvent* event) {
+  // Enter in Times rolls, as in the field: the box itself passes it on.
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+      spnTimes_->isAncestorOf(QApplication::focusWidget())) {
+    cmdRoll_Click();
+    return;
+  }
+  SideWindow::keyPressEvent(event);
 }
 
 void frmDice::Roll(const QString& expression, int times) {

@@ -54,6 +54,7 @@ class frmDice final : public SideWindow {
   // Reads the saved rolls and the counts of the expression shown again.
   void Refresh() override;
   void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   using BatchOutcome = std::shared_ptr<const std::variant<dice::Batch, dice::DiceError>>;
