@@ -40,13 +40,15 @@ StoredRun MakeRun(std::mt19937& random, int count) {
 
 // The file of one shape, filled through the store itself.
 const std::string& FullFile(std::size_t shape) {
-  static std::string folder = [] {
+  // Never destroyed: the handler that removes the folder, registered while
+  // this was being made, runs only after this would have been destroyed.
+  static const std::string& folder = *new std::string([] {
     std::string pattern = (std::filesystem::temp_directory_path() / "tambrel-bench-XXXXXX");
     std::string made = mkdtemp(pattern.data());
     setenv("XDG_STATE_HOME", made.c_str(), 1);  // never the user's own history
     std::atexit([] { std::filesystem::remove_all(folder); });
     return made;
-  }();
+  }());
   static std::string paths[std::size(kShapes)];
   if (paths[shape].empty()) {
     paths[shape] = folder + "/" + std::to_string(shape) + "/history.sqlite3";

@@ -86,12 +86,16 @@ OpenOutcome Check(const std::string& path, std::unique_ptr<SQLite::Database>& db
     checkingSchema = false;
     KeepJournalOnClose(*db, false);
 
-    // FULL makes each commit survive a power cut.
+    // WAL lets a reader and a writer work at once; FULL makes each commit
+    // survive a power cut. A new file is in WAL before its tables are made,
+    // so that two Tambrels making it at once never need it to themselves;
+    // an older one only once it is up to date (version 1 already was).
+    if (version == 0) db->exec("PRAGMA journal_mode = WAL");
     db->exec("PRAGMA synchronous = FULL");
     if (version < kSchemaVersion) {
       // A step that fails on the tables it finds (ours with one lost, or
       // another program's) finds a damaged file, which its rollback leaves
-      // as it was found: the journal mode is changed only afterwards.
+      // as it was found.
       checkingSchema = true;
       if (!Migrate(*db)) {
         problem = {"the file was written by a newer version of Tambrel", true};
@@ -99,7 +103,6 @@ OpenOutcome Check(const std::string& path, std::unique_ptr<SQLite::Database>& db
       }
       checkingSchema = false;
     }
-    // WAL lets a reader and a writer work at once.
     db->exec("PRAGMA journal_mode = WAL");
     return OpenOutcome::kOpened;
   } catch (const SQLite::Exception& error) {

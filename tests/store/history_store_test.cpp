@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <sstream>
 
@@ -41,59 +42,49 @@ TEST(SqliteHistoryStore, KeepsRunsWholeAcrossReopening) {
   ASSERT_EQ(path, home.Folder() + "/tambrel/history.sqlite3");
   std::vector<std::int16_t> large(32767);
   for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<std::int16_t>(i % 6 + 1);
+  // A Dice roll among them, its totals counted under its expression.
   const std::vector<StoredRun> made = {
       MakeRun(1'765'000'000'123, 6, {3, 1, 6, 6}),
       MakeRun(1'765'000'001'000, -4, {-32768, 32767, -1, 0}),
+      testing::DiceRoll(1'765'000'001'500, "7, 4, 12, and 997 more"),
       MakeRun(1'765'000'002'500, 6, large),
   };
-  // A Dice roll between them: its totals counted under its expression,
-  // its row keeping only its text; and the rolls saved, renamed, deleted.
-  const StoredRun roll = testing::DiceRoll(1'765'000'001'500, "7, 4, 12, and 997 more");
   std::vector<std::int64_t> ids;
-  std::vector<SavedRoll> saved;
+  std::int64_t attack = 0;
   {
     auto store = OpenSqliteHistoryStore(path);
     ASSERT_EQ(store->Problem(), "");
     EXPECT_EQ(std::filesystem::status(home.Folder() + "/tambrel").permissions(),
               std::filesystem::perms::owner_all);
     for (const StoredRun& run : made) {
-      ids.push_back(store->Record(run, kD6, kRoomy).value_or(-1));
-      if (ids.size() == 2) ids.push_back(store->RecordRoll(roll, {"2d6", 1500, {{4, 1}, {7, 900}, {12, 99}}}, kRoomy).value_or(-1));
+      ids.push_back((run.expression.empty() ? store->Record(run, kD6, kRoomy)
+                                            : store->RecordRoll(run, {"2d6", 1500, {{4, 1}, {7, 900}, {12, 99}}}, kRoomy))
+                        .value_or(-1));
     }
     ASSERT_TRUE(store->AddTotals({"2d6", 9999, {{7, 1}}}));
-    for (const char* name : {"Fireball", "Attack", "Sneak"}) {
-      saved.push_back({store->SaveRoll(name, "8d6").value_or(-1), name, "8d6"});
-    }
-    EXPECT_TRUE(store->RenameSavedRoll(saved[1].id, "Attack, twice"));
-    EXPECT_TRUE(store->DeleteSavedRoll(saved[0].id));
-    EXPECT_TRUE(store->DeleteSavedRoll(saved[0].id));  // gone already: no failure
-    saved[1].name = "Attack, twice";
-    saved.erase(saved.begin());
+    const std::int64_t fireball = store->SaveRoll("Fireball", "8d6").value_or(-1);
+    attack = store->SaveRoll("Attack", "1d20+5").value_or(-1);
+    EXPECT_TRUE(store->RenameSavedRoll(attack, "Attack, twice"));
+    EXPECT_TRUE(store->DeleteSavedRoll(fireball));
+    EXPECT_TRUE(store->DeleteSavedRoll(fireball));  // gone already: no failure
   }
-  EXPECT_LT(ids[0], ids[1]);
-  EXPECT_LT(ids[1], ids[2]);
-  EXPECT_LT(ids[2], ids[3]);
+  EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end(), std::greater_equal<>()), ids.end());  // each later larger
   auto store = OpenSqliteHistoryStore(path);
   ASSERT_EQ(store->Problem(), "");
   EXPECT_EQ(store->RunCount(), 4);
 
   std::vector<StoredRun> expected = made;
-  expected.insert(expected.begin() + 2, roll);
-  for (std::size_t i = 0; i < expected.size(); ++i) expected[i].id = ids[i];
+  for (std::size_t i = 0; i < made.size(); ++i) expected[i].id = ids[i];
   const std::vector<StoredRun> whole = AllRuns(*store);  // oldest first
   ASSERT_EQ(whole.size(), 4U);
   for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(Fields(whole[i]), Fields(expected[i])) << i;
-  const std::optional<ExpressionTally> totals = store->TotalsOf("2d6");
-  ASSERT_TRUE(totals);
-  EXPECT_EQ(totals->sinceMs, 1500);
-  EXPECT_EQ(totals->rolls, 1001U);
-  EXPECT_EQ(totals->counts, (std::map<std::int64_t, std::uint64_t>{{4, 1}, {7, 901}, {12, 99}}));
+  const ExpressionTally totals = store->TotalsOf("2d6").value_or(ExpressionTally{});
+  EXPECT_EQ(std::tie(totals.sinceMs, totals.rolls, totals.counts),
+            std::make_tuple(1500, 1001U, std::map<std::int64_t, std::uint64_t>{{4, 1}, {7, 901}, {12, 99}}));
   const std::vector<SavedRoll> kept = store->SavedRolls().value_or(std::vector<SavedRoll>{});
-  ASSERT_EQ(kept.size(), 2U);
-  for (std::size_t i = 0; i < 2; ++i) {
-    EXPECT_EQ(std::tie(kept[i].id, kept[i].name, kept[i].expression),
-              std::tie(saved[i].id, saved[i].name, saved[i].expression));
-  }
+  ASSERT_EQ(kept.size(), 1U);
+  EXPECT_EQ(std::tie(kept[0].id, kept[0].name, kept[0].expression),
+            std::make_tuple(attack, std::string("Attack, twice"), std::string("1d20+5")));
 
   const std::vector<StoredRun> heads = store->Runs(0, 50, 2);  // newest first
   ASSERT_EQ(heads.size(), 4U);
@@ -137,11 +128,10 @@ TEST_P(HistoryLimitsTest, ForgetsTheOldestRunsFirst) {
   auto store = onDisk ? OpenSqliteHistoryStore(DefaultHistoryPath()) : MakeMemoryHistoryStore();
   std::vector<std::int64_t> ids;
   for (std::size_t i = 0; i < limitCase.sizes.size(); ++i) {
-    const int size = limitCase.sizes[i];
-    const std::vector<std::int16_t> values(static_cast<std::size_t>(std::max(size, 0)), static_cast<std::int16_t>(i + 1));
-    const StoredRun roll = testing::DiceRoll(0, std::string(static_cast<std::size_t>(-2 * std::min(size, 0)), '7'));
-    ids.push_back((size < 0 ? store->RecordRoll(roll, {"2d6", 0, {}}, limitCase.limits)
-                            : store->Record(MakeRun(0, 6, values), kD6, limitCase.limits))
+    const auto size = static_cast<std::size_t>(std::abs(limitCase.sizes[i]));
+    ids.push_back((limitCase.sizes[i] < 0
+                       ? store->RecordRoll(testing::DiceRoll(0, std::string(2 * size, '7')), {"2d6", 0, {}}, limitCase.limits)
+                       : store->Record(MakeRun(0, 6, std::vector<std::int16_t>(size, 1)), kD6, limitCase.limits))
                       .value_or(-1));
   }
   std::vector<std::int64_t> expected;
@@ -177,8 +167,9 @@ TEST_P(HistoryTallyTest, ClearRunsKeepsTheCountsAndResetForgetsOneRange) {
   // A range already counted keeps the time its count began.
   ASSERT_TRUE(store->Record(MakeRun(6000, 6, {5}), {1, 6, 5500}, kRoomy));
   ASSERT_TRUE(store->Record(MakeRun(7000, 20, {17}), kD20, kRoomy));
+  // And so are an expression's, each since its first roll or its reset.
   ASSERT_TRUE(store->RecordRoll(testing::DiceRoll(7500, "7"), {"2d6", 7500, {{7, 3}}}, kRoomy));
-  ASSERT_TRUE(store->RecordRoll(testing::DiceRoll(7600, "7"), {"1d20", 7600, {{20, 1}}}, kRoomy));
+  ASSERT_TRUE(store->AddTotals({"1d20", 7600, {{20, 1}}}));
   const auto totals = [&](const char* expression) {
     const ExpressionTally tally = store->TotalsOf(expression).value_or(ExpressionTally{-1, 0, {}});
     return std::make_tuple(tally.sinceMs, tally.rolls, tally.counts.size());
@@ -203,9 +194,8 @@ TEST_P(HistoryTallyTest, ClearRunsKeepsTheCountsAndResetForgetsOneRange) {
   EXPECT_THAT(counts(), ElementsAre(C{1, 6, 2, 2}, C{1, 6, 5, 2}, C{1, 20, 17, 1}));
   EXPECT_EQ(totals("2d6"), std::make_tuple(7500, 3U, 1U));
   EXPECT_TRUE(store->ResetTotals("2d6", 8000));
-  EXPECT_EQ(totals("2d6"), std::make_tuple(8000, 0U, 0U));
-  EXPECT_EQ(totals("1d20"), std::make_tuple(7600, 1U, 1U));
-  EXPECT_EQ(totals("3d6"), std::make_tuple(0, 0U, 0U));
+  EXPECT_EQ(std::make_tuple(totals("2d6"), totals("1d20"), totals("3d6")),
+            std::make_tuple(std::make_tuple(8000, 0U, 0U), std::make_tuple(7600, 1U, 1U), std::make_tuple(0, 0U, 0U)));
 
   EXPECT_TRUE(store->ResetRange({1, 6, 9000}));
   EXPECT_THAT(counts(), ElementsAre(C{1, 20, 17, 1}));
@@ -299,18 +289,13 @@ TEST(SqliteHistoryStore, TwoTambrelsAgreeOnTheCountsTheFileKeeps) {
   EXPECT_EQ(tallies[1].TotalOf(d6), 5U);
   EXPECT_EQ(OpenSqliteHistoryStore(path)->TallyOf(1, 6)->counts, (std::vector<StoredValueCount>{{4, 5}}));
 
-  // The counts of an expression, and its saved rolls, the same way.
+  // The counts of an expression the same way.
   tambrels[0]->DiceRolled(testing::DiceRoll(0, "7"), "2d6", {{7, 600}, {8, 400}});
   tambrels[1]->DiceRolled(testing::DiceRoll(0, "7"), "2d6", {{7, 1}});
   EXPECT_EQ(tambrels[0]->TallyOfExpression("2d6").rolls, 1001U);
   tambrels[1]->ResetExpression("2d6");
   const ExpressionTally afterReset = tambrels[0]->TallyOfExpression("2d6");
-  EXPECT_EQ(afterReset.rolls, 0U);
-  EXPECT_EQ(afterReset.sinceMs, now - 1);
-  const std::int64_t fireball = tambrels[0]->SaveRoll("Fireball", "8d6");
-  tambrels[1]->RenameSavedRoll(fireball, "Big fireball");
-  ASSERT_EQ(tambrels[0]->SavedRolls().size(), 1U);
-  EXPECT_EQ(tambrels[0]->SavedRolls()[0].name, "Big fireball");
+  EXPECT_EQ(std::tie(afterReset.rolls, afterReset.sinceMs), std::make_tuple(0U, now - 1));
 }
 
 }  // namespace

@@ -127,14 +127,8 @@ inline StoredRun MakeRun(std::int64_t endedAtMs, std::int16_t sides,
 
 // A batch of the Dice window: 1000×2d6, its first totals kept as text.
 inline StoredRun DiceRoll(std::int64_t endedAtMs, std::string results) {
-  StoredRun roll;
-  roll.endedAtMs = endedAtMs;
-  roll.expression = "2d6";
-  roll.times = 1000;
-  roll.valueCount = 1000;
-  roll.sum = 7030;
-  roll.results = std::move(results);
-  return roll;
+  return {.id = 0, .endedAtMs = endedAtMs, .sides = 0, .valueCount = 1000, .sum = 7030, .values = {},
+          .expression = "2d6", .times = 1000, .results = std::move(results)};
 }
 
 // A d6 run of `count` values, all `value`.
@@ -154,26 +148,22 @@ inline std::string IntegrityCheck(const std::string& path) {
   return db.execAndGet("PRAGMA integrity_check").getString();
 }
 
-// A query's rows as text, a line each, with plain SQL.
-inline std::string Rows(SQLite::Database& db, const char* sql) {
+// What a version 1 file holds, read with plain SQL, a row a line: every
+// run, count and since, the runs and values the limits count, and the last
+// run id given.
+inline std::string Version1Contents(const std::string& path) {
+  constexpr const char* kParts[] = {
+      "SELECT id, ended_at_ms, sides, value_count, sum, hex(vals) FROM runs ORDER BY id",
+      "SELECT * FROM counts ORDER BY lowest, highest, value", "SELECT * FROM ranges ORDER BY lowest, highest",
+      "SELECT runs, vals FROM kept", "SELECT seq FROM sqlite_sequence WHERE name = 'runs'"};
+  SQLite::Database db(path);
   std::string text;
-  SQLite::Statement query(db, sql);
-  while (query.executeStep()) {
-    for (int column = 0; column < query.getColumnCount(); ++column) {
-      text += query.getColumn(column).getString() + (column + 1 < query.getColumnCount() ? "|" : "\n");
+  for (const char* part : kParts) {
+    for (SQLite::Statement query(db, part); query.executeStep(); text += '\n') {
+      for (int column = 0; column < query.getColumnCount(); ++column) text += (column > 0 ? "|" : "") + query.getColumn(column).getString();
     }
   }
   return text;
-}
-
-// What a version 1 file holds, read with plain SQL: every run, count and
-// since, the runs and values the limits count, and the last run id given.
-inline std::string Version1Contents(SQLite::Database& db) {
-  return Rows(db, "SELECT id, ended_at_ms, sides, value_count, sum, hex(vals) FROM runs ORDER BY id") +
-         Rows(db, "SELECT * FROM counts ORDER BY lowest, highest, value") +
-         Rows(db, "SELECT * FROM ranges ORDER BY lowest, highest") +
-         Rows(db, "SELECT runs, vals FROM kept") +
-         Rows(db, "SELECT seq FROM sqlite_sequence WHERE name = 'runs'");
 }
 
 inline auto Fields(const StoredRun& run) {

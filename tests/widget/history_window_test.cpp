@@ -143,16 +143,12 @@ TEST_F(HistoryWindowTest, RunsAreRowsThatRollAgainCopyClearAndOutliveARestart) {
 
   // A roll of the Dice window is a row with its expression, no sides and
   // its breakdown; Roll Again rolls it there.
-  StoredRun roll;
-  roll.expression = "4d6kh3";
-  roll.valueCount = 1;
-  roll.sum = 14;
-  roll.results = "[6, 5, 3, (2)] = 14";
-  session_->Record().DiceRolled(roll, "4d6kh3", {{14, 1}});
+  session_->Record().DiceRolled({.id = 0, .endedAtMs = 0, .sides = 0, .valueCount = 1, .sum = 14, .values = {},
+                                 .expression = "4d6kh3", .times = 1, .results = "[6, 5, 3, (2)] = 14"},
+                                "4d6kh3", {{14, 1}});
   shown->Changed();
-  ASSERT_EQ(Rows(*shown), 4);
-  EXPECT_EQ(Row(*shown, 0).mid(1, 3), (QStringList{QStringLiteral("4d6kh3"), QString(), QStringLiteral("1")}));
-  EXPECT_EQ(Row(*shown, 0).last(), QStringLiteral("[6, 5, 3, (2)] = 14"));
+  EXPECT_EQ(Row(*shown, 0), (QStringList{Row(*shown, 0)[0], QStringLiteral("4d6kh3"), QString(), QStringLiteral("1"),
+                                         QStringLiteral("14"), QStringLiteral("14.00"), QStringLiteral("[6, 5, 3, (2)] = 14")}));
   const int placed = Window().Fields().intNextLabel;
   QTest::keyClick(In<QTableView>(*shown, "tblRuns"), Qt::Key_Return);
   ASSERT_NE(session_->Dice(), nullptr);
