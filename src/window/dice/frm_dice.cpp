@@ -59,11 +59,15 @@ QString Breakdowns(const dice::RollResult& result) {
 
 // What "Results" keeps of a batch: its first totals, then how many more.
 std::string FirstTotals(const std::vector<std::int64_t>& totals) {
-  std::string text;
-  const std::size_t shown = std::min(totals.size(), kResultsShown);
-  for (std::size_t i = 0; i < shown; ++i) text += (i == 0 ? "" : ", ") + std::to_string(totals[i]);
-  if (totals.size() > shown) text += ", and " + std::to_string(totals.size() - shown) + " more";
-  return text;
+  QStringList shown;
+  for (std::size_t i = 0; i < std::min(totals.size(), kResultsShown); ++i) {
+    shown.append(QString::number(totals[i]));
+  }
+  QString text = shown.join(QStringLiteral(", "));
+  if (totals.size() > kResultsShown) {
+    text += QStringLiteral(", and %1 more").arg(static_cast<qulonglong>(totals.size() - kResultsShown));
+  }
+  return text.toStdString();
 }
 
 // The sum of a roll's totals; a sum past 64 bits, which only expressions
