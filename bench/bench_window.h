@@ -20,6 +20,9 @@ class BenchServices final : public Services {
  public:
   void MsgBox(std::string_view, MsgStyle, std::string_view) override { ++messages; }
   bool AskYesNo(std::string_view, std::string_view) override { return false; }
+  std::optional<std::string> AskText(std::string_view, std::string_view, std::string_view) override {
+    return std::nullopt;
+  }
   void Beep() override {}
   void Randomize() override { real_.Randomize(); }
   RandomGenerator& Random() override { return real_.Random(); }

@@ -28,6 +28,9 @@ class ProbeServices final : public tambrel::Services {
  public:
   void MsgBox(std::string_view, tambrel::MsgStyle, std::string_view) override {}
   bool AskYesNo(std::string_view, std::string_view) override { return false; }
+  std::optional<std::string> AskText(std::string_view, std::string_view, std::string_view) override {
+    return std::nullopt;
+  }
   void Beep() override {}
   void Randomize() override { real_.Randomize(); }
   tambrel::RandomGenerator& Random() override { return real_.Random(); }

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   clang libclang-rt-dev
-  qt6-base-dev libgl-dev libxcb1-dev libboost-math-dev libsqlitecpp-dev libsqlite3-dev
+  qt6-base-dev libgl-dev libxcb1-dev libboost-math-dev libsqlitecpp-dev libsqlite3-dev tao-pegtl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-liberation
   xvfb xauth openbox xfwm4 x11-utils xdotool wmctrl

@@ -2,8 +2,9 @@
 # Takes the pictures of Tambrel shown in the docs, each window framed by a
 # window manager: the main window after twelve rolls of a 20-sided die
 # (OUTPUT_PNG); beside it, distribution.png, the Distribution window after
-# six runs of a thousand d6s, and history.png, the History window after a
-# few more runs of other dice.
+# six runs of a thousand d6s, history.png, the History window after a few
+# more runs of other dice, and dice.png, the Dice window after 1,000 rolls
+# of 2d6, their counts beside the exact odds.
 #
 #   scripts/screenshot.sh [TAMBREL_BINARY] [OUTPUT_PNG]
 #
@@ -93,6 +94,19 @@ if [ "${1:-}" = "--on-display" ]; then
   # Wide enough for "Results" to show twenty values and how many follow.
   xdotool windowsize "$history" 1100 420
   shoot "$history" "$(dirname "$output")/history.png"
+  xdotool windowactivate --sync "$history" key Escape
+
+  xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
+  xdotool key --window "$wid" ctrl+shift+r
+  dice="$(framed_window 'Tambrel Dice')"
+  xdotool windowactivate --sync "$dice" >/dev/null 2>&1 || true
+  # A thousand rolls of 2d6 at once: the triangle of their counts beside
+  # the exact odds. Tab moves from the field to Times.
+  xdotool type --delay 50 2d6
+  xdotool key Tab ctrl+a
+  xdotool type --delay 50 1000
+  xdotool key Return
+  shoot "$dice" "$(dirname "$output")/dice.png"
   exit 0
 fi
 

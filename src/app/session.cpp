@@ -3,6 +3,7 @@
 #include <QDateTime>
 
 #include "runtime/sqlite_history_store.h"
+#include "window/dice/frm_dice.h"
 #include "window/distribution/frm_distribution.h"
 #include "window/frm_tambrel.h"
 #include "window/history/frm_history.h"
@@ -16,6 +17,7 @@ TambrelSession::TambrelSession(Services& services, History::Opener opener)
   connect(window_, &frmTambrel::runEnded, this, &TambrelSession::RunEnded);
   connect(window_, &frmTambrel::distributionRequested, this, &TambrelSession::ShowDistribution);
   connect(window_, &frmTambrel::historyRequested, this, &TambrelSession::ShowHistory);
+  connect(window_, &frmTambrel::diceRequested, this, &TambrelSession::ShowDice);
   // Said once, over the main window, the first time a run cannot be kept.
   history_.OnProblem([this](const std::string& problem) {
     services_.MsgBox("History is not being saved: " + problem, MsgStyle::Information,
@@ -31,6 +33,7 @@ TambrelSession::~TambrelSession() {
 frmTambrel* TambrelSession::Window() const { return window_.data(); }
 frmDistribution* TambrelSession::Distribution() const { return distribution_.data(); }
 frmHistory* TambrelSession::HistoryWindow() const { return historyWindow_.data(); }
+frmDice* TambrelSession::Dice() const { return dice_.data(); }
 
 void TambrelSession::RunEnded() {
   if (distribution_) distribution_->Changed();
@@ -53,14 +56,35 @@ void TambrelSession::ShowHistory() {
   if (!historyWindow_) {
     historyWindow_ = new frmHistory(history_, services_, window_);
     connect(historyWindow_, &frmHistory::rollAgainRequested, this, &TambrelSession::RollAgain);
+    connect(historyWindow_, &frmHistory::diceRollAgainRequested, this,
+            &TambrelSession::RollDiceAgain);
   }
   historyWindow_->show();
   historyWindow_->raise();
   historyWindow_->activateWindow();
 }
 
+void TambrelSession::ShowDice() {
+  if (!window_) return;
+  history_.Open();
+  if (!dice_) {
+    dice_ = new frmDice(services_, history_, window_);
+    connect(dice_, &frmDice::rolled, this, [this] {
+      if (historyWindow_) historyWindow_->Changed();
+    });
+  }
+  dice_->show();
+  dice_->raise();
+  dice_->activateWindow();
+}
+
 void TambrelSession::RollAgain(std::int16_t sides, std::int32_t times) {
   if (window_) window_->RollAgain(sides, times);
+}
+
+void TambrelSession::RollDiceAgain(const QString& expression, int times) {
+  ShowDice();
+  if (dice_) dice_->Roll(expression, times);
 }
 
 History::Opener HistoryFileOpener(std::string path) {

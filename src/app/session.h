@@ -9,6 +9,7 @@
 
 namespace tambrel {
 
+class frmDice;
 class frmDistribution;
 class frmHistory;
 class frmTambrel;
@@ -31,13 +32,16 @@ class TambrelSession final : public QObject {
   // The windows beyond the main one, once they have been opened.
   [[nodiscard]] frmDistribution* Distribution() const;
   [[nodiscard]] frmHistory* HistoryWindow() const;
+  [[nodiscard]] frmDice* Dice() const;
 
   void ShowDistribution();
   void ShowHistory();
+  void ShowDice();
 
  private:
   void RunEnded();
   void RollAgain(std::int16_t sides, std::int32_t times);
+  void RollDiceAgain(const QString& expression, int times);
 
   Services& services_;
   Tally tally_;
@@ -45,6 +49,7 @@ class TambrelSession final : public QObject {
   QPointer<frmTambrel> window_;
   QPointer<frmDistribution> distribution_;
   QPointer<frmHistory> historyWindow_;
+  QPointer<frmDice> dice_;
 };
 
 // The history file where the desktop keeps state, opened with what it had

@@ -43,9 +43,12 @@ void History::LoadTally() {
   // would have at the end of the last session; without runs, on the range
   // counted most recently.
   if (tally_.Latest()) return;
-  const std::vector<StoredRun> newest = store_->Runs(0, 1, 0);
-  if (!newest.empty()) {
-    tally_.SetLatest(RangeOfSides(newest.front().sides));
+  // The Dice window's rolls count no range.
+  const std::vector<StoredRun> newest = store_->Runs(0, 100, 0);
+  const auto run = std::find_if(newest.begin(), newest.end(),
+                                [](const StoredRun& made) { return made.expression.empty(); });
+  if (run != newest.end()) {
+    tally_.SetLatest(RangeOfSides(run->sides));
   } else if (!ranges.empty()) {
     const StoredRange* latest = &ranges.front();
     for (const StoredRange& range : ranges) {
@@ -66,12 +69,14 @@ void History::Agree(ValueRange range) {
   if (allAgree_ || agree_.contains(range)) return;
   const std::optional<StoredTally> kept = store.TallyOf(range.lowest, range.highest);
   if (!kept) return;
-  const PendingWrites::Waiting waiting = waiting_.WaitingFor(range.lowest, range.highest);
+  const PendingWrites::Waiting waiting = waiting_.WaitingFor({{range.lowest, range.highest, 0}, {}});
   tally_.Reset(range);
   if (!waiting.reset) {
     for (const auto& [value, count] : kept->counts) tally_.Merge(range, value, count);
   }
-  for (const auto& [value, count] : waiting.counts) tally_.Merge(range, value, count);
+  for (const auto& [value, count] : waiting.counts) {
+    tally_.Merge(range, static_cast<std::int32_t>(value), count);
+  }
   tally_.SetSince(range, waiting.reset || kept->sinceMs == 0 ? waiting.sinceMs : kept->sinceMs);
   agree_.insert(range);
 }
@@ -89,14 +94,16 @@ void History::RunPlaced(const PlacedRun& run) {
   stored.valueCount = static_cast<std::int32_t>(run.values.size());
   for (const std::int16_t value : run.values) stored.sum += value;
   stored.values = run.values;
-  Write(PendingWrites::Run{std::move(stored), {range.lowest, range.highest, tally_.SinceOf(range)}});
+  const StoredRange counted{range.lowest, range.highest, tally_.SinceOf(range)};
+  Write(PendingWrites::Run{std::move(stored), {counted, {}}, {}});
   Agree(range);
 }
 
-void History::Write(PendingWrites::Write write) {
+std::int64_t History::Write(PendingWrites::Write write) {
   const std::int64_t waited = waiting_.RunCount();
-  waiting_.Add(std::move(write), kHistoryLimits);
+  const std::int64_t id = waiting_.Add(std::move(write), kHistoryLimits);
   Flush(waited);
+  return id;
 }
 
 void History::Flush(std::int64_t waited) {
@@ -124,8 +131,61 @@ void History::ResetRange(ValueRange range) {
   tally_.Reset(range);
   // Counting begins again now, in the tally as in the store.
   tally_.SetSince(range, now);
-  Write(PendingWrites::Reset{{range.lowest, range.highest, now}});
+  Write(PendingWrites::Reset{{{range.lowest, range.highest, now}, {}}});
   Agree(range);
+}
+
+void History::DiceRolled(const StoredRun& roll, const std::string& counted,
+                         const std::map<std::int64_t, std::uint64_t>& counts) {
+  if (roll.expression.empty() || counted.empty()) return;
+  Open();
+  StoredRun stored = roll;
+  stored.endedAtMs = clock_();
+  stored.sides = 0;
+  stored.values.clear();
+  // An expression is counted since its first roll, or its last reset.
+  const StoredRange since{0, 0, stored.endedAtMs};
+  Write(PendingWrites::Run{std::move(stored), {since, counted}, counts});
+}
+
+ExpressionTally History::TallyOfExpression(const std::string& counted) {
+  // Read from the file each time, so that another Tambrel's rolls and
+  // resets are seen; one expression's counts are few.
+  const std::optional<ExpressionTally> kept = Store().TotalsOf(counted);
+  const PendingWrites::Waiting waiting = waiting_.WaitingFor({{}, counted});
+  ExpressionTally tally = kept && !waiting.reset ? *kept : ExpressionTally{};
+  for (const auto& [total, count] : waiting.counts) {
+    tally.counts[total] += count;
+    tally.rolls += count;
+  }
+  if (waiting.reset || tally.sinceMs == 0) tally.sinceMs = waiting.sinceMs;
+  return tally;
+}
+
+void History::ResetExpression(const std::string& counted) {
+  Open();
+  Write(PendingWrites::Reset{{{0, 0, clock_()}, counted}});
+}
+
+std::vector<SavedRoll> History::SavedRolls() {
+  std::vector<SavedRoll> rolls = Store().SavedRolls().value_or(std::vector<SavedRoll>{});
+  waiting_.ApplySaved(rolls);
+  return rolls;
+}
+
+std::int64_t History::SaveRoll(const std::string& name, const std::string& expression) {
+  Open();
+  return waiting_.KeptId(Write(PendingWrites::Save{{0, name, expression}}));
+}
+
+void History::RenameSavedRoll(std::int64_t id, const std::string& name) {
+  Open();
+  Write(PendingWrites::Rename{waiting_.KeptId(id), name});
+}
+
+void History::DeleteSavedRoll(std::int64_t id) {
+  Open();
+  Write(PendingWrites::Delete{waiting_.KeptId(id)});
 }
 
 void History::Clear() {

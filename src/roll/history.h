@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -58,6 +59,27 @@ class History final : public RunRecorder {
   // Forgets every run; the tally stays.
   void Clear();
 
+  // A roll of the Dice window, kept as a run (StoredRun::expression,
+  // times, results, valueCount and sum set; its time is given here), newest
+  // first among the main window's. Each of its totals is counted under
+  // `counted`, the parsed form of what one total rolls ("4d6kh3" for
+  // "6x4d6kh3"), in the same transaction; `counts` holds them all, a
+  // batch's included, though the run keeps only what "Results" shows.
+  void DiceRolled(const StoredRun& roll, const std::string& counted,
+                  const std::map<std::int64_t, std::uint64_t>& counts);
+  // The totals counted under a parsed form, with what waits to be written;
+  // as the file says, when another Tambrel has added to them.
+  [[nodiscard]] ExpressionTally TallyOfExpression(const std::string& counted);
+  // Forgets them; counting begins again now.
+  void ResetExpression(const std::string& counted);
+
+  // The rolls kept under a name, in the order they were saved.
+  [[nodiscard]] std::vector<SavedRoll> SavedRolls();
+  // Keeps one; returns its id (below zero while it waits to be written).
+  std::int64_t SaveRoll(const std::string& name, const std::string& expression);
+  void RenameSavedRoll(std::int64_t id, const std::string& name);
+  void DeleteSavedRoll(std::int64_t id);
+
   // The runs kept and those waiting to be, the waiting ones first.
   [[nodiscard]] std::int64_t RunCount();
   // Newest first, each with the values "Results" shows.
@@ -80,8 +102,9 @@ class History final : public RunRecorder {
  private:
   HistoryStore& Store();
   void LoadTally();
-  // Adds a change after those waiting and writes what the store takes.
-  void Write(PendingWrites::Write write);
+  // Adds a change after those waiting and writes what the store takes;
+  // returns the id the change was given while it waits (see Add).
+  std::int64_t Write(PendingWrites::Write write);
   void Flush(std::int64_t waited);
 
   Tally& tally_;

@@ -65,7 +65,40 @@ std::string Joined(const std::vector<std::int16_t>& values, std::size_t count, c
   return text;
 }
 
+// A Dice roll's text on one line, and in a tab-separated one: no tab or
+// line break.
+std::string OneCell(std::string text) {
+  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+  return text;
+}
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
+// Every value of a run, or the text a Dice roll keeps.
+std::string AllResults(const StoredRun& run, const char* separator) {
+  if (!run.expression.empty()) return run.results;
+  return Joined(run.values, run.values.size(), separator);
+}
+
 }  // namespace
+
+std::string ExpressionCell(const StoredRun& run) {
+  if (run.expression.empty()) return std::to_string(run.valueCount) + 'd' + std::to_string(run.sides);
+  if (run.times == 1) return run.expression;
+  return std::to_string(run.times) + "\u00d7" + run.expression;
+}
+
+std::string SidesCell(const StoredRun& run) {
+  return run.expression.empty() ? std::to_string(run.sides) : std::string();
+}
 
 std::string TimeCell(std::int64_t ms, std::int64_t nowMs) {
   const std::tm then = LocalTime(ms);
@@ -93,6 +126,7 @@ std::string AverageCell(const StoredRun& run) {
 }
 
 std::string ResultsCell(const StoredRun& run) {
+  if (!run.expression.empty()) return OneCell(run.results);
   std::string text = Joined(run.values, kResultsShown, ", ");
   const auto shown = std::min<std::size_t>(run.values.size(), kResultsShown);
   const auto more = static_cast<std::int64_t>(run.valueCount) - static_cast<std::int64_t>(shown);
@@ -105,9 +139,9 @@ std::string CopyText(const std::vector<StoredRun>& runs) {
   for (const StoredRun& run : runs) {
     const std::tm time = LocalTime(run.endedAtMs);
     text += Format("%04d-%02d-%02d ", time.tm_year + 1900, time.tm_mon + 1, time.tm_mday) +
-            Clock(time) + '\t' + std::to_string(run.sides) + '\t' + std::to_string(run.valueCount) +
-            '\t' + std::to_string(run.sum) + '\t' + AverageCell(run) + '\t' +
-            Joined(run.values, run.values.size(), ", ") + '\n';
+            Clock(time) + '\t' + OneCell(ExpressionCell(run)) + '\t' + SidesCell(run) + '\t' +
+            std::to_string(run.valueCount) + '\t' + std::to_string(run.sum) + '\t' +
+            AverageCell(run) + '\t' + OneCell(AllResults(run, ", ")) + '\n';
   }
   return text;
 }
@@ -115,10 +149,9 @@ std::string CopyText(const std::vector<StoredRun>& runs) {
 std::string CsvHeader() { return Header(",", "\r\n"); }
 
 std::string CsvRow(const StoredRun& run) {
-  // No field holds a comma, a quote or a line break, so none is quoted.
-  return IsoTime(run.endedAtMs) + ',' + std::to_string(run.sides) + ',' +
+  return IsoTime(run.endedAtMs) + ',' + CsvField(ExpressionCell(run)) + ',' + SidesCell(run) + ',' +
          std::to_string(run.valueCount) + ',' + std::to_string(run.sum) + ',' + AverageCell(run) +
-         ',' + Joined(run.values, run.values.size(), " ") + "\r\n";
+         ',' + CsvField(AllResults(run, " ")) + "\r\n";
 }
 
 }  // namespace tambrel

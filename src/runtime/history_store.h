@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -13,6 +14,12 @@ namespace tambrel {
 // One run as kept: when it ended, the number of sides it read and the
 // values it placed, in grid order. `values` may hold only the first of
 // them (see HistoryStore::Runs); `valueCount` and `sum` cover them all.
+//
+// A roll of the Dice window is a run too, told by its `expression`: its
+// totals are its values, counted by `valueCount` and added up in `sum`,
+// and `results` says what "Results" shows (the breakdown of a roll, the
+// first totals of a batch and how many more); `sides` is 0 and `values`
+// empty.
 struct StoredRun {
   std::int64_t id = 0;  // given by the store; a later run has a larger id
   std::int64_t endedAtMs = 0;  // milliseconds since the Unix epoch
@@ -20,7 +27,44 @@ struct StoredRun {
   std::int32_t valueCount = 0;
   std::int64_t sum = 0;
   std::vector<std::int16_t> values;
+  // Empty for a run of the main window. Else the expression as parsed
+  // ("4d6kh3", "6x4d6kh3"), rolled `times` times at once (a batch: the
+  // History shows "1000×2d6").
+  std::string expression;
+  std::int32_t times = 1;
+  std::string results;
 };
+
+// A roll the player keeps under a name ("Fireball: 8d6").
+struct SavedRoll {
+  std::int64_t id = 0;  // given by the store
+  std::string name;
+  std::string expression;
+};
+
+// How often each total of an expression has come up, across sessions,
+// and since when (the first roll counted, or the last reset; 0 when it
+// has not been rolled).
+struct ExpressionTally {
+  std::int64_t sinceMs = 0;
+  std::uint64_t rolls = 0;  // totals counted
+  std::map<std::int64_t, std::uint64_t> counts;
+};
+
+// Totals of Dice rolls to add to the counts of one expression (its parsed
+// form), whose count begins at `sinceMs` if it has none yet.
+struct StoredTotals {
+  std::string expression;
+  std::int64_t sinceMs = 0;
+  std::map<std::int64_t, std::uint64_t> counts;
+};
+
+// What a run weighs against the value limit: its values, and a Dice
+// roll's "Results" text as the values the same bytes would hold (two a
+// value), so that the limit bounds the file whatever the runs hold.
+[[nodiscard]] inline std::int64_t KeptValues(const StoredRun& run) {
+  return static_cast<std::int64_t>(run.values.size() + (run.results.size() + 1) / 2);
+}
 
 // The values one number of sides can give, and since when they have been
 // counted (the first value counted, or the last reset).
@@ -47,8 +91,8 @@ struct StoredTally {
   std::vector<StoredValueCount> counts;
 };
 
-// How much history is kept; the oldest runs go first. Counts are never
-// trimmed.
+// How much history is kept, in runs and in values (KeptValues of each);
+// the oldest runs go first. Counts are never trimmed.
 struct HistoryLimits {
   std::int64_t runs = 0;
   std::int64_t values = 0;
@@ -93,6 +137,27 @@ class HistoryStore {
                                                            std::int32_t highest) = 0;
   // Forgets one range's counts; counting begins again at `range.sinceMs`.
   virtual bool ResetRange(const StoredRange& range) = 0;
+
+  // A roll of the Dice window, kept as Record keeps a run, its totals
+  // added to the counts of their expression in the same transaction.
+  virtual std::optional<std::int64_t> RecordRoll(const StoredRun& roll, const StoredTotals& totals,
+                                                 const HistoryLimits& limits) = 0;
+  // Adds to an expression's counts, for rolls whose rows are not kept.
+  virtual bool AddTotals(const StoredTotals& totals) = 0;
+  // One expression's counts, read afresh; nothing when they cannot be read.
+  [[nodiscard]] virtual std::optional<ExpressionTally> TotalsOf(const std::string& expression) = 0;
+  // Forgets one expression's counts; counting begins again at `sinceMs`.
+  virtual bool ResetTotals(const std::string& expression, std::int64_t sinceMs) = 0;
+
+  // In the order they were saved; nothing when they cannot be read.
+  [[nodiscard]] virtual std::optional<std::vector<SavedRoll>> SavedRolls() = 0;
+  // Returns the new roll's id, or nothing when it could not be kept.
+  virtual std::optional<std::int64_t> SaveRoll(const std::string& name,
+                                               const std::string& expression) = 0;
+  // An id not kept (deleted by another Tambrel) changes nothing, and is no
+  // failure.
+  virtual bool RenameSavedRoll(std::int64_t id, const std::string& name) = 0;
+  virtual bool DeleteSavedRoll(std::int64_t id) = 0;
 
   // Changes when another program (a second Tambrel) has changed what is
   // kept since the last call; never for this store's own changes.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <string>
 #include <tuple>
 #include <utility>
 
@@ -16,7 +17,6 @@ class MemoryHistoryStore final : public HistoryStore {
   std::optional<std::int64_t> Record(const StoredRun& run, const StoredRange& range,
                                      const HistoryLimits& limits) override {
     StoredRun kept = run;
-    kept.id = nextId_++;
     kept.valueCount = static_cast<std::int32_t>(run.values.size());
     kept.sum = 0;
     for (const std::int16_t value : run.values) {
@@ -24,15 +24,53 @@ class MemoryHistoryStore final : public HistoryStore {
       ++counts_[{range.lowest, range.highest, value}];
     }
     ranges_.try_emplace({range.lowest, range.highest}, range.sinceMs);
-    values_ += kept.valueCount;
-    runs_.push_back(std::move(kept));
-    // The oldest go first; the newest run always stays.
-    while (runs_.size() > 1 && (static_cast<std::int64_t>(runs_.size()) > limits.runs ||
-                                values_ > limits.values)) {
-      values_ -= runs_.front().valueCount;
-      runs_.pop_front();
+    return Keep(std::move(kept), limits);
+  }
+
+  std::optional<std::int64_t> RecordRoll(const StoredRun& roll, const StoredTotals& totals,
+                                         const HistoryLimits& limits) override {
+    AddTotals(totals);
+    return Keep(roll, limits);
+  }
+
+  bool AddTotals(const StoredTotals& totals) override {
+    Totals& kept = totals_[totals.expression];
+    if (kept.sinceMs == 0) kept.sinceMs = totals.sinceMs;
+    for (const auto& [total, count] : totals.counts) {
+      kept.counts[total] += count;
+      kept.rolls += count;
     }
-    return runs_.back().id;
+    return true;
+  }
+
+  std::optional<ExpressionTally> TotalsOf(const std::string& expression) override {
+    const auto found = totals_.find(expression);
+    return found != totals_.end() ? found->second : ExpressionTally{};
+  }
+
+  bool ResetTotals(const std::string& expression, std::int64_t sinceMs) override {
+    totals_[expression] = {sinceMs, 0, {}};
+    return true;
+  }
+
+  std::optional<std::vector<SavedRoll>> SavedRolls() override { return saved_; }
+
+  std::optional<std::int64_t> SaveRoll(const std::string& name,
+                                       const std::string& expression) override {
+    saved_.push_back({nextSavedId_++, name, expression});
+    return saved_.back().id;
+  }
+
+  bool RenameSavedRoll(std::int64_t id, const std::string& name) override {
+    for (SavedRoll& roll : saved_) {
+      if (roll.id == id) roll.name = name;
+    }
+    return true;
+  }
+
+  bool DeleteSavedRoll(std::int64_t id) override {
+    std::erase_if(saved_, [id](const SavedRoll& roll) { return roll.id == id; });
+    return true;
   }
 
   bool AddCounts(const StoredRange& range, const std::vector<StoredValueCount>& counts) override {
@@ -121,11 +159,29 @@ class MemoryHistoryStore final : public HistoryStore {
   bool ProblemLasts() const override { return false; }
 
  private:
+  using Totals = ExpressionTally;
+
+  std::int64_t Keep(StoredRun run, const HistoryLimits& limits) {
+    run.id = nextId_++;
+    values_ += KeptValues(run);
+    runs_.push_back(std::move(run));
+    // The oldest go first; the newest run always stays.
+    while (runs_.size() > 1 && (static_cast<std::int64_t>(runs_.size()) > limits.runs ||
+                                values_ > limits.values)) {
+      values_ -= KeptValues(runs_.front());
+      runs_.pop_front();
+    }
+    return runs_.back().id;
+  }
+
   std::deque<StoredRun> runs_;
   std::int64_t values_ = 0;  // in runs_, for the value limit
   std::int64_t nextId_ = 1;
   std::map<std::tuple<std::int32_t, std::int32_t, std::int32_t>, std::uint64_t> counts_;
   std::map<RangeKey, std::int64_t> ranges_;
+  std::map<std::string, Totals> totals_;
+  std::vector<SavedRoll> saved_;
+  std::int64_t nextSavedId_ = 1;
 };
 
 }  // namespace

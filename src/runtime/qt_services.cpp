@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QString>
@@ -50,6 +51,17 @@ bool QtServices::AskYesNo(std::string_view prompt, std::string_view title) {
   box.setTextFormat(Qt::PlainText);
   HeardWithButton(box, box.button(QMessageBox::No), text);
   return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<std::string> QtServices::AskText(std::string_view prompt, std::string_view title,
+                                               std::string_view text) {
+  QWidget* over = QApplication::activeWindow() != nullptr ? QApplication::activeWindow() : parent_.data();
+  QInputDialog dialog(over);
+  dialog.setWindowTitle(QString::fromUtf8(title));
+  dialog.setLabelText(QString::fromUtf8(prompt));
+  dialog.setTextValue(QString::fromUtf8(text));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.textValue().toStdString();
 }
 
 void QtServices::Beep() {

@@ -22,6 +22,8 @@ class QtServices final : public Services {
 
   void MsgBox(std::string_view prompt, MsgStyle style, std::string_view title) override;
   bool AskYesNo(std::string_view prompt, std::string_view title) override;
+  std::optional<std::string> AskText(std::string_view prompt, std::string_view title,
+                                     std::string_view text) override;
   void Beep() override;
   void Randomize() override;
   RandomGenerator& Random() override { return random_; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,10 @@ class Services {
   virtual void MsgBox(std::string_view prompt, MsgStyle style, std::string_view title) = 0;
   // Modal, with Yes and No, No the default; true for Yes.
   virtual bool AskYesNo(std::string_view prompt, std::string_view title) = 0;
+  // Modal, a line of text to type, starting as `text`, with OK and Cancel;
+  // nothing for Cancel.
+  virtual std::optional<std::string> AskText(std::string_view prompt, std::string_view title,
+                                             std::string_view text) = 0;
   virtual void Beep() = 0;
 
   // Mixes the system timer into the generator before a draw.

@@ -6,6 +6,8 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <string>
+
 #include "runtime/history_schema.h"
 
 namespace tambrel {
@@ -17,6 +19,25 @@ void KeepJournalOnClose(SQLite::Database& db, bool keep) {
   int flag = keep ? 1 : 0;
   sqlite3_db_config(db.getHandle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, flag, nullptr);
   sqlite3_file_control(db.getHandle(), "main", SQLITE_FCNTL_PERSIST_WAL, &flag);
+}
+
+void PrepareEverything(SQLite::Database& db) {
+  for (const char* sql : kEverySql) const SQLite::Statement prepared(db, sql);
+}
+
+// Brings the file up to date, all steps in one transaction: a crash leaves
+// it as it was. Another Tambrel may have done so since the version was
+// read. False when the file is newer than this program.
+bool Migrate(SQLite::Database& db) {
+  SQLite::Transaction transaction(db, SQLite::TransactionBehavior::IMMEDIATE);
+  const int version = db.execAndGet("PRAGMA user_version").getInt();
+  if (version > kSchemaVersion) return false;
+  if (version == kSchemaVersion) return true;
+  for (int step = version; step < kSchemaVersion; ++step) db.exec(kMigrations[step]);
+  db.exec("PRAGMA user_version = " + std::to_string(kSchemaVersion));
+  PrepareEverything(db);
+  transaction.commit();
+  return true;
 }
 
 OpenOutcome Failed(int code, const std::string& path, SQLite::Database* db, KeepProblem& problem) {
@@ -60,22 +81,29 @@ OpenOutcome Check(const std::string& path, std::unique_ptr<SQLite::Database>& db
     if (version == 0 && db->execAndGet("SELECT count(*) FROM sqlite_master").getInt() > 0) {
       return OpenOutcome::kDamaged;
     }
-    if (version == kSchemaVersion) {
-      for (const char* sql : kEverySql) const SQLite::Statement prepared(*db, sql);
-    }
+    if (version == kSchemaVersion) PrepareEverything(*db);
     snapshot.commit();
     checkingSchema = false;
     KeepJournalOnClose(*db, false);
 
     // WAL lets a reader and a writer work at once; FULL makes each commit
-    // survive a power cut.
-    db->exec("PRAGMA journal_mode = WAL");
+    // survive a power cut. A new file is in WAL before its tables are made,
+    // so that two Tambrels making it at once never need it to themselves;
+    // an older one only once it is up to date (version 1 already was).
+    if (version == 0) db->exec("PRAGMA journal_mode = WAL");
     db->exec("PRAGMA synchronous = FULL");
     if (version < kSchemaVersion) {
-      SQLite::Transaction transaction(*db, SQLite::TransactionBehavior::IMMEDIATE);
-      db->exec(kSchema);
-      transaction.commit();
+      // A step that fails on the tables it finds (ours with one lost, or
+      // another program's) finds a damaged file, which its rollback leaves
+      // as it was found.
+      checkingSchema = true;
+      if (!Migrate(*db)) {
+        problem = {"the file was written by a newer version of Tambrel", true};
+        return OpenOutcome::kFailed;
+      }
+      checkingSchema = false;
     }
+    db->exec("PRAGMA journal_mode = WAL");
     return OpenOutcome::kOpened;
   } catch (const SQLite::Exception& error) {
     const int code = error.getErrorCode();

@@ -13,44 +13,17 @@
 #include "runtime/history_file.h"
 #include "runtime/history_schema.h"
 #include "runtime/sqlite_history_open.h"
+#include "runtime/sqlite_history_rows.h"
 
 namespace tambrel {
 namespace {
 
 using namespace history_sql;
-
-StoredRun ReadRun(const SQLite::Statement& row) {
-  StoredRun run;
-  run.id = row.getColumn(0).getInt64();
-  run.endedAtMs = row.getColumn(1).getInt64();
-  run.sides = static_cast<std::int16_t>(row.getColumn(2).getInt());
-  run.valueCount = row.getColumn(3).getInt();
-  run.sum = row.getColumn(4).getInt64();
-  const SQLite::Column vals = row.getColumn(5);
-  run.values = BytesToValues(vals.getBlob(), static_cast<std::size_t>(vals.getBytes()));
-  return run;
-}
+using namespace history_rows;
 
 void BindRange(SQLite::Statement& statement, std::int32_t lowest, std::int32_t highest) {
   statement.bind(1, lowest);
   statement.bind(2, highest);
-}
-
-void BindRange(SQLite::Statement& statement, const StoredRange& range) {
-  BindRange(statement, range.lowest, range.highest);
-}
-
-// A run has up to 32767 values but far fewer distinct ones: one upsert per
-// distinct value.
-std::vector<StoredValueCount> CountsOf(std::vector<std::int16_t> values) {
-  std::sort(values.begin(), values.end());
-  std::vector<StoredValueCount> counts;
-  for (auto first = values.begin(); first != values.end();) {
-    const auto last = std::upper_bound(first, values.end(), *first);
-    counts.emplace_back(*first, static_cast<std::uint64_t>(last - first));
-    first = last;
-  }
-  return counts;
 }
 
 class SqliteHistoryStore final : public HistoryStore {
@@ -61,35 +34,28 @@ class SqliteHistoryStore final : public HistoryStore {
 
   std::optional<std::int64_t> Record(const StoredRun& run, const StoredRange& range,
                                      const HistoryLimits& limits) override {
-    return Written<std::optional<std::int64_t>>(std::nullopt, [&]() -> std::optional<std::int64_t> {
-      std::int64_t sum = 0;
-      for (const std::int16_t value : run.values) sum += value;
-      const std::string vals = ValuesToBytes(run.values);
-      const std::vector<StoredValueCount> counts = CountsOf(run.values);
+    return Kept(limits, [&] {
+      const std::int64_t id = InsertRun(*db_, run);
+      history_rows::AddCounts(*db_, range, CountsOf(run.values));
+      return id;
+    });
+  }
 
-      SQLite::Transaction transaction(*db_, SQLite::TransactionBehavior::IMMEDIATE);
-      SQLite::Statement insert(*db_, kInsertRun);
-      insert.bind(1, static_cast<std::int64_t>(run.endedAtMs));
-      insert.bind(2, static_cast<std::int32_t>(run.sides));
-      insert.bind(3, static_cast<std::int64_t>(run.values.size()));
-      insert.bind(4, sum);
-      insert.bind(5, vals.data(), static_cast<int>(vals.size()));
-      insert.exec();
-      const std::int64_t id = db_->getLastInsertRowid();
-      Count(range, counts);
-      Trim(limits);
-      transaction.commit();
+  std::optional<std::int64_t> RecordRoll(const StoredRun& roll, const StoredTotals& totals,
+                                         const HistoryLimits& limits) override {
+    return Kept(limits, [&] {
+      const std::int64_t id = InsertRun(*db_, roll);
+      history_rows::AddTotals(*db_, totals);
       return id;
     });
   }
 
   bool AddCounts(const StoredRange& range, const std::vector<StoredValueCount>& counts) override {
-    return Written<bool>(false, [&] {
-      SQLite::Transaction transaction(*db_, SQLite::TransactionBehavior::IMMEDIATE);
-      Count(range, counts);
-      transaction.commit();
-      return true;
-    });
+    return Changed([&] { history_rows::AddCounts(*db_, range, counts); });
+  }
+
+  bool AddTotals(const StoredTotals& totals) override {
+    return Changed([&] { history_rows::AddTotals(*db_, totals); });
   }
 
   std::int64_t RunCount() override {
@@ -149,12 +115,7 @@ class SqliteHistoryStore final : public HistoryStore {
   }
 
   bool ClearRuns() override {
-    return Written<bool>(false, [&] {
-      SQLite::Transaction transaction(*db_, SQLite::TransactionBehavior::IMMEDIATE);
-      db_->exec("DELETE FROM runs");
-      transaction.commit();
-      return true;
-    });
+    return Changed([&] { db_->exec("DELETE FROM runs"); });
   }
 
   std::vector<StoredRange> Ranges() override {
@@ -201,17 +162,63 @@ class SqliteHistoryStore final : public HistoryStore {
   }
 
   bool ResetRange(const StoredRange& range) override {
-    return Written<bool>(false, [&] {
-      SQLite::Transaction transaction(*db_, SQLite::TransactionBehavior::IMMEDIATE);
+    return Changed([&] {
       SQLite::Statement forget(*db_, kForgetCounts);
-      BindRange(forget, range);
+      BindRange(forget, range.lowest, range.highest);
       forget.exec();
       SQLite::Statement set(*db_, kSetRange);
-      BindRange(set, range);
+      BindRange(set, range.lowest, range.highest);
       set.bind(3, static_cast<std::int64_t>(range.sinceMs));
       set.exec();
-      transaction.commit();
-      return true;
+    });
+  }
+
+  std::optional<ExpressionTally> TotalsOf(const std::string& expression) override {
+    return Read<std::optional<ExpressionTally>>(std::nullopt, [&] {
+      SQLite::Transaction snapshot(*db_);
+      std::optional<ExpressionTally> tally = ReadTotals(*db_, expression);
+      snapshot.commit();
+      return tally;
+    });
+  }
+
+  bool ResetTotals(const std::string& expression, std::int64_t sinceMs) override {
+    return Changed([&] { history_rows::ResetTotals(*db_, expression, sinceMs); });
+  }
+
+  std::optional<std::vector<SavedRoll>> SavedRolls() override {
+    return Read<std::optional<std::vector<SavedRoll>>>(std::nullopt, [&] {
+      return std::optional<std::vector<SavedRoll>>(ReadSavedRolls(*db_));
+    });
+  }
+
+  std::optional<std::int64_t> SaveRoll(const std::string& name,
+                                       const std::string& expression) override {
+    std::int64_t id = 0;
+    const bool kept = Changed([&] {
+      SQLite::Statement insert(*db_, kSaveRoll);
+      insert.bind(1, name);
+      insert.bind(2, expression);
+      insert.exec();
+      id = db_->getLastInsertRowid();
+    });
+    return kept ? std::optional<std::int64_t>(id) : std::nullopt;
+  }
+
+  bool RenameSavedRoll(std::int64_t id, const std::string& name) override {
+    return Changed([&] {
+      SQLite::Statement rename(*db_, kRenameSavedRoll);
+      rename.bind(1, name);
+      rename.bind(2, static_cast<std::int64_t>(id));
+      rename.exec();
+    });
+  }
+
+  bool DeleteSavedRoll(std::int64_t id) override {
+    return Changed([&] {
+      SQLite::Statement forget(*db_, kDeleteSavedRoll);
+      forget.bind(1, static_cast<std::int64_t>(id));
+      forget.exec();
     });
   }
 
@@ -260,40 +267,27 @@ class SqliteHistoryStore final : public HistoryStore {
     }
   }
 
-  void Count(const StoredRange& range, const std::vector<StoredValueCount>& counts) {
-    SQLite::Statement add(*db_, kAddCount);
-    BindRange(add, range);
-    for (const auto& [value, count] : counts) {
-      add.bind(3, value);
-      add.bind(4, static_cast<std::int64_t>(count));
-      add.exec();
-      add.reset();
-    }
-    SQLite::Statement addRange(*db_, kAddRange);
-    BindRange(addRange, range);
-    addRange.bind(3, static_cast<std::int64_t>(range.sinceMs));
-    addRange.exec();
+  // A change in one transaction of its own.
+  template <typename Body>
+  bool Changed(Body&& body) {
+    return Written<bool>(false, [&] {
+      SQLite::Transaction transaction(*db_, SQLite::TransactionBehavior::IMMEDIATE);
+      body();
+      transaction.commit();
+      return true;
+    });
   }
 
-  // The oldest runs go until both limits hold; the newest always stays.
-  void Trim(const HistoryLimits& limits) {
-    SQLite::Statement kept(*db_, kTotals);
-    if (!kept.executeStep()) return;
-    std::int64_t runs = kept.getColumn(0).getInt64();
-    std::int64_t values = kept.getColumn(1).getInt64();
-    if (runs <= limits.runs && values <= limits.values) return;
-    SQLite::Statement oldest(*db_, kOldest);
-    std::int64_t lastGoing = -1;
-    while (runs > 1 && (runs > limits.runs || values > limits.values) && oldest.executeStep()) {
-      lastGoing = oldest.getColumn(0).getInt64();
-      --runs;
-      values -= oldest.getColumn(1).getInt64();
-    }
-    oldest.reset();
-    if (lastGoing < 0) return;
-    SQLite::Statement forget(*db_, kForgetUpTo);
-    forget.bind(1, lastGoing);
-    forget.exec();
+  // A row added, then the oldest forgotten, in one transaction.
+  template <typename Body>
+  std::optional<std::int64_t> Kept(const HistoryLimits& limits, Body&& body) {
+    return Written<std::optional<std::int64_t>>(std::nullopt, [&]() -> std::optional<std::int64_t> {
+      SQLite::Transaction transaction(*db_, SQLite::TransactionBehavior::IMMEDIATE);
+      const std::int64_t id = body();
+      Trim(*db_, limits);
+      transaction.commit();
+      return id;
+    });
   }
 
   void Fail(int code) {

@@ -90,6 +90,7 @@ frmTambrel::frmTambrel(Services& services, Tally* tally, RunRecorder* recorder, 
   resultMenu_ = new ResultMenu(*this, lblNum_, *announcer_);
   connect(resultMenu_, &ResultMenu::distributionRequested, this, &frmTambrel::distributionRequested);
   connect(resultMenu_, &ResultMenu::historyRequested, this, &frmTambrel::historyRequested);
+  connect(resultMenu_, &ResultMenu::diceRequested, this, &frmTambrel::diceRequested);
   Form_Load();
 }
 

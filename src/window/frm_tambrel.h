@@ -61,6 +61,7 @@ class frmTambrel final : public QWidget, public FormFields {
  Q_SIGNALS:
   void distributionRequested();
   void historyRequested();
+  void diceRequested();
   // After every run, once its messages are closed.
   void runEnded();
 

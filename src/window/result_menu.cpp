@@ -18,7 +18,8 @@ ResultMenu::ResultMenu(QWidget& window, const LabelArray& labels, Announcer& ann
       announcer_(announcer),
       copyValues_(new QAction(QStringLiteral("Copy Values"), &window)),
       showDistribution_(new QAction(QStringLiteral("Show Distribution"), &window)),
-      showHistory_(new QAction(QStringLiteral("Show History"), &window)) {
+      showHistory_(new QAction(QStringLiteral("Show History"), &window)),
+      showDice_(new QAction(QStringLiteral("Show Dice"), &window)) {
   copyValues_->setObjectName(QStringLiteral("actCopyValues"));
   copyValues_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
   copyValues_->setShortcutContext(Qt::WindowShortcut);
@@ -37,6 +38,12 @@ ResultMenu::ResultMenu(QWidget& window, const LabelArray& labels, Announcer& ann
   showHistory_->setShortcutContext(Qt::WindowShortcut);
   connect(showHistory_, &QAction::triggered, this, &ResultMenu::historyRequested);
   window.addAction(showHistory_);
+
+  showDice_->setObjectName(QStringLiteral("actShowDice"));
+  showDice_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+  showDice_->setShortcutContext(Qt::WindowShortcut);
+  connect(showDice_, &QAction::triggered, this, &ResultMenu::diceRequested);
+  window.addAction(showDice_);
 }
 
 void ResultMenu::GridChanged(bool hasValues) { copyValues_->setEnabled(hasValues); }
@@ -46,6 +53,7 @@ void ResultMenu::Popup(const QPoint& globalPos) {
   menu.addAction(copyValues_);
   menu.addAction(showDistribution_);
   menu.addAction(showHistory_);
+  menu.addAction(showDice_);
   menu.exec(globalPos);
 }
 

@@ -13,7 +13,7 @@ namespace tambrel {
 class Announcer;
 
 // What the result area offers beyond the grid itself (copying the values
-// shown, the Distribution and History windows): its context menu, and
+// shown, the Distribution, History and Dice windows): its context menu, and
 // the window-wide shortcuts of the menu's items. The shortcuts belong to the
 // window, so they work wherever the focus is, and as shortcuts they are
 // taken before a box sees the key.
@@ -32,6 +32,7 @@ class ResultMenu final : public QObject {
  Q_SIGNALS:
   void distributionRequested();
   void historyRequested();
+  void diceRequested();
 
  private:
   void CopyValues();
@@ -42,6 +43,7 @@ class ResultMenu final : public QObject {
   QAction* copyValues_;
   QAction* showDistribution_;
   QAction* showHistory_;
+  QAction* showDice_;
 };
 
 }  // namespace tambrel

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """End to end with the real screen reader: a run, a larger run, Clear and
 the tables of the Distribution and History windows, from the keyboard, each
-heard in Orca's speech with the values shown; the Sum, Avg and "Enter a
-valid number" boxes, clicked again and again, each heard with its text;
+heard in Orca's speech with the values shown; a roll and a mistake in the
+Dice window; the Sum, Avg and "Enter a valid number" boxes, clicked again
+and again, each heard with its text;
 and a box whose text holds '&', heard and read back from AT-SPI as written.
 
     run-with-orca.sh orca_test.py TAMBREL_BINARY
@@ -58,6 +59,38 @@ def message_boxes_heard(app, orca):
     time.sleep(1)
     print("message boxes heard whole: " + ", ".join(f"{text!r} {count}/{BOX_ROUNDS}"
                                                   for text, count in heard.items()))
+    return failures
+
+
+def dice_heard(app, orca):
+    """The Dice window from the keyboard: a roll spoken as soon as it is
+    rolled, the dropped die said so, its total that of the copied roll; and
+    a mistake spoken with its column."""
+    failures = []
+    mark = len(orca.speech())
+    app.keys("ctrl+shift+r")
+    orca.wait_for(lambda text: "Tambrel Dice" in text, since=mark)
+    mark = len(orca.speech())
+    app.type("4d6kh3")
+    app.keys("Return")
+    _, _, said = orca.wait_for(lambda text: "4d6kh3: " in text, since=mark)
+    app.keys("ctrl+shift+c")
+    copied = app.clipboard().strip()
+    print(f"Dice roll; Orca said: {said!r}, copied {copied!r}")
+    total = re.fullmatch(r"4d6kh3: \[.*\] = (\d+)", copied)
+    spoken = re.search(r"4d6kh3: (\d+)\. (\d( dropped)?, ){3}\d( dropped)?\.?$", said)
+    if not total or not spoken or total.group(1) != spoken.group(1):
+        failures.append(f"the roll copied as {copied!r} was spoken as {said!r}")
+    mark = len(orca.speech())
+    app.keys("ctrl+a")
+    app.type("2d")
+    app.keys("Return")
+    expected = "Expected the number of sides after 'd' at column 3."
+    _, _, said = orca.wait_for(lambda text: "Expected" in text, since=mark)
+    print(f"Dice mistake; Orca said: {said!r}")
+    if expected not in said:
+        failures.append(f"expected {expected!r}, Orca said {said!r}")
+    app.keys("Escape")
     return failures
 
 
@@ -172,12 +205,15 @@ def main():
         results = ", ".join(str(value) for value in run[:20])
         if len(run) > 20:
             results += f", and {len(run) - 20} more"
-        row = ["6.", f"{len(run)}.", f"{sum(run)}.", f"{sum(run) / len(run):.2f}.", f"{results}."]
+        row = [f"{len(run)}d6.", "6.", f"{len(run)}.", f"{sum(run)}.", f"{sum(run) / len(run):.2f}.",
+               f"{results}."]
         last, _, _ = orca.wait_for(lambda text: text == row[-1], since=mark)
         said = [text for _, text in orca.speech()[mark:last + 1]]
         print(f"History table, second row; Orca said: {said!r}")
-        if said[-5:] != row or not re.fullmatch(r"\d\d:\d\d:\d\d\.", said[-6] if len(said) > 5 else ""):
+        if said[-6:] != row or not re.fullmatch(r"\d\d:\d\d:\d\d\.", said[-7] if len(said) > 6 else ""):
             failures.append(f"expected a time, then the row {row!r}, Orca said {said!r}")
+        app.keys("Escape")
+        failures += dice_heard(app, orca)
         app.stop()
         app = None
         failures += ampersand_box(sys.argv[1], orca)

@@ -217,10 +217,40 @@ INSTANTIATE_TEST_SUITE_P(
         BadFile{"newer version",
                 [](const std::string& path) {
                   MakeHistory(path);
-                  SQLite::Database(path, SQLite::OPEN_READWRITE).exec("PRAGMA user_version = 2");
+                  SQLite::Database(path, SQLite::OPEN_READWRITE).exec("PRAGMA user_version = 3");
                 },
                 Fate::kLeftAlone}),
     [](const auto& caseInfo) { return testing::WordsName(caseInfo.param.name); });
+
+// A file written by the released version 1 (tests/store/history-v1.sqlite3,
+// made by its store: runs of several dice, the oldest trimmed, a range
+// reset) is brought to version 2 with every run, count and since kept, and
+// then keeps Dice and saved rolls.
+TEST(HistoryFileMigration, AVersion1FileKeepsEverythingAndTakesDiceRolls) {
+  const PrivateStateHome home;
+  const std::string path = DefaultHistoryPath();
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::filesystem::copy_file(TAMBREL_V1_HISTORY, path);
+  const std::string before = testing::Version1Contents(path);
+  ASSERT_EQ(std::count(before.begin(), before.end(), '\n'), 6 + 32 + 6 + 2) << before;
+  auto store = OpenSqliteHistoryStore(path);
+  ASSERT_EQ(store->Problem(), "");
+  EXPECT_EQ(SQLite::Database(path).execAndGet("PRAGMA user_version").getInt(), 2);
+  EXPECT_EQ(testing::Version1Contents(path), before);
+  // As the store reads them: the oldest run kept, its range's since, and
+  // the d20 count that began again at its reset.
+  EXPECT_EQ(store->Runs(5, 1, 4).at(0).values, (std::vector<std::int16_t>{-3, 0, 1, -4}));
+  EXPECT_EQ(store->Counts().size(), 32U);
+  EXPECT_EQ(store->TallyOf(1, 20)->sinceMs, 1'765'000'420'000);
+  // A new run's id follows the last one version 1 gave, trimmed or not.
+  EXPECT_EQ(store->RecordRoll(testing::DiceRoll(1, "7, 9"), {"2d6", 1, {{7, 600}, {9, 400}}}, kRoomy), 11);
+  EXPECT_TRUE(store->SaveRoll("Fireball", "8d6"));
+  store = OpenSqliteHistoryStore(path);
+  EXPECT_EQ(store->Runs(0, 1, 0).at(0).results, "7, 9");
+  EXPECT_EQ(store->TotalsOf("2d6")->rolls, 1000U);
+  EXPECT_EQ(store->SavedRolls()->at(0).name, "Fireball");
+  EXPECT_EQ(SQLite::Database(path).execAndGet("SELECT vals FROM kept").getInt(), 314 + 2);  // "7, 9" weighs 2
+}
 
 // Records runs of 2,000 values until the store refuses one; returns how
 // many it kept and what it said.
@@ -316,7 +346,7 @@ class OutageTest : public ::testing::TestWithParam<OutageCase> {
   void SetUp() override {
     std::filesystem::create_directories(folder_);
     if (Is(Cause::kFullDisk)) {
-      disk_ = std::make_unique<TestMount>(folder_, "tmpfs", 0, "size=256k");
+      disk_ = std::make_unique<TestMount>(folder_, "tmpfs", 0, "size=1m");
       if (disk_->error != 0) GTEST_SKIP() << "no small tmpfs here: " << std::strerror(disk_->error);
     }
     const std::unique_ptr<History> earlier = Session();
@@ -373,10 +403,12 @@ class OutageTest : public ::testing::TestWithParam<OutageCase> {
     }
   }
 
-  // The first value of each run, newest first.
+  // The first value of each run, newest first; Dice rolls left out.
   static std::vector<int> Firsts(const std::vector<StoredRun>& runs) {
     std::vector<int> firsts;
-    for (const StoredRun& run : runs) firsts.push_back(run.values.at(0));
+    for (const StoredRun& run : runs) {
+      if (run.expression.empty()) firsts.push_back(run.values.at(0));
+    }
     return firsts;
   }
   std::vector<int> InFile() { return Firsts(OpenSqliteHistoryStore(path_)->Runs(0, 100, 1)); }
@@ -403,6 +435,12 @@ TEST_P(OutageTest, TheSessionsRunsAreShownMeanwhileAndWrittenOnceItPasses) {
   if (passes) Begin();
   if (IsSkipped() || HasFatalFailure()) return;
   for (int i = 0; i < GetParam().meanwhile; ++i) Roll(*history, ++made);
+  // A Dice roll and a saved roll wait with the runs, and are shown.
+  history->DiceRolled(testing::DiceRoll(0, "7"), "2d6", {{7, 1000}});
+  EXPECT_LT(history->SaveRoll("Fireball", "8d6"), 0);
+  EXPECT_EQ(history->Runs(0, 1).at(0).results, "7");
+  EXPECT_EQ(history->TallyOfExpression("2d6").rolls, 1000U);
+  EXPECT_EQ(history->SavedRolls().size(), 1U);
   EXPECT_THAT(told_, ::testing::ElementsAre(::testing::EndsWith(GetParam().problem)));
   // Every run of the session, newest first, above the earlier ones where
   // the file can be read.
@@ -417,7 +455,7 @@ TEST_P(OutageTest, TheSessionsRunsAreShownMeanwhileAndWrittenOnceItPasses) {
   shown.insert(shown.begin(), made);
   EXPECT_EQ(Firsts(history->Runs(0, 100)), passes ? withEarlier() : shown);
   EXPECT_EQ(InFile(), passes ? withEarlier() : earlier);
-  EXPECT_EQ(history->Resumed(), passes ? std::optional<std::int64_t>(GetParam().meanwhile) : std::nullopt);
+  EXPECT_EQ(history->Resumed(), passes ? std::optional<std::int64_t>(GetParam().meanwhile + 1) : std::nullopt);
   EXPECT_EQ(told_.size(), 1U);
 
   // A restart finds what the file holds, each run counted once.
@@ -426,6 +464,8 @@ TEST_P(OutageTest, TheSessionsRunsAreShownMeanwhileAndWrittenOnceItPasses) {
   const std::vector<int> kept = passes ? withEarlier() : earlier;
   EXPECT_EQ(Firsts(history->Runs(0, 100)), kept);
   EXPECT_EQ(tally_.TotalOf({1, 100}), kept.size());
+  EXPECT_EQ(history->TallyOfExpression("2d6").rolls, passes ? 1000U : 0U);
+  EXPECT_EQ(history->SavedRolls().size(), passes ? 1U : 0U);
   EXPECT_EQ(history->Problem(), "");
 }
 

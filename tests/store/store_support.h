@@ -125,6 +125,12 @@ inline StoredRun MakeRun(std::int64_t endedAtMs, std::int16_t sides,
   return run;
 }
 
+// A batch of the Dice window: 1000×2d6, its first totals kept as text.
+inline StoredRun DiceRoll(std::int64_t endedAtMs, std::string results) {
+  return {.id = 0, .endedAtMs = endedAtMs, .sides = 0, .valueCount = 1000, .sum = 7030, .values = {},
+          .expression = "2d6", .times = 1000, .results = std::move(results)};
+}
+
 // A d6 run of `count` values, all `value`.
 inline StoredRun RunOf(std::size_t count, std::int16_t value) {
   return MakeRun(0, 6, std::vector<std::int16_t>(count, value));
@@ -142,8 +148,27 @@ inline std::string IntegrityCheck(const std::string& path) {
   return db.execAndGet("PRAGMA integrity_check").getString();
 }
 
+// What a version 1 file holds, read with plain SQL, a row a line: every
+// run, count and since, the runs and values the limits count, and the last
+// run id given.
+inline std::string Version1Contents(const std::string& path) {
+  constexpr const char* kParts[] = {
+      "SELECT id, ended_at_ms, sides, value_count, sum, hex(vals) FROM runs ORDER BY id",
+      "SELECT * FROM counts ORDER BY lowest, highest, value", "SELECT * FROM ranges ORDER BY lowest, highest",
+      "SELECT runs, vals FROM kept", "SELECT seq FROM sqlite_sequence WHERE name = 'runs'"};
+  SQLite::Database db(path);
+  std::string text;
+  for (const char* part : kParts) {
+    for (SQLite::Statement query(db, part); query.executeStep(); text += '\n') {
+      for (int column = 0; column < query.getColumnCount(); ++column) text += (column > 0 ? "|" : "") + query.getColumn(column).getString();
+    }
+  }
+  return text;
+}
+
 inline auto Fields(const StoredRun& run) {
-  return std::tie(run.id, run.endedAtMs, run.sides, run.valueCount, run.sum, run.values);
+  return std::tie(run.id, run.endedAtMs, run.sides, run.valueCount, run.sum, run.values,
+                  run.expression, run.times, run.results);
 }
 
 }  // namespace tambrel::testing

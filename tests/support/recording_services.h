@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,17 @@ class RecordingServices final : public Services {
     questions.push_back({std::string(prompt), MsgStyle::OkOnly, std::string(title)});
     return answer_yes;
   }
+  // Answers with the next of `typed` (nothing: Cancel), or OK on what was
+  // offered once they are used up.
+  std::optional<std::string> AskText(std::string_view prompt, std::string_view title,
+                                     std::string_view text) override {
+    questions.push_back({std::string(prompt), MsgStyle::OkOnly, std::string(title)});
+    offered.emplace_back(text);
+    if (typed.empty()) return std::string(text);
+    std::optional<std::string> answer = typed.front();
+    typed.erase(typed.begin());
+    return answer;
+  }
   void Beep() override { ++beeps; }
   // A timer that never moves: the draws must still vary.
   void Randomize() override {
@@ -39,6 +51,8 @@ class RecordingServices final : public Services {
   std::vector<Message> messages;
   std::vector<Message> questions;
   bool answer_yes = false;
+  std::vector<std::optional<std::string>> typed;
+  std::vector<std::string> offered;
   int beeps = 0;
   int randomizes = 0;
 

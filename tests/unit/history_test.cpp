@@ -111,30 +111,41 @@ StoredRun Run(std::int16_t sides, std::vector<std::int16_t> values) {
   return run;
 }
 
+// A batch of the Dice window, 1000 rolls of `expression`.
+StoredRun Dice(const char* expression, const char* results) {
+  return {.id = 0, .endedAtMs = Run(0, {}).endedAtMs, .sides = 0, .valueCount = 1000, .sum = 7030, .values = {},
+          .expression = expression, .times = 1000, .results = results};
+}
+
 TEST_P(HistoryTextTest, RowsCopyAndFileSayTheRun) {
   const TextCase& text = GetParam();
   StoredRun head = text.run;
   if (head.values.size() > kResultsShown) head.values.resize(kResultsShown);
   EXPECT_EQ(ResultsCell(head), text.results);
   EXPECT_EQ(CsvRow(text.run), text.csv);
-  EXPECT_EQ(CopyText({text.run}), "Time\tSides\tValues\tSum\tAverage\tResults\n" + text.copied);
+  EXPECT_EQ(CopyText({text.run}), "Time\tExpression\tSides\tValues\tSum\tAverage\tResults\n" + text.copied);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, HistoryTextTest,
     ::testing::Values(
         TextCase{"three values, utc", "UTC0", Run(6, {4, 1, 6}), "4, 1, 6",
-                 "2026-12-08T14:02:05+00:00,6,3,11,3.67,4 1 6\r\n",
-                 "2026-12-08 14:02:05\t6\t3\t11\t3.67\t4, 1, 6\n"},
+                 "2026-12-08T14:02:05+00:00,3d6,6,3,11,3.67,4 1 6\r\n",
+                 "2026-12-08 14:02:05\t3d6\t6\t3\t11\t3.67\t4, 1, 6\n"},
         TextCase{"negative sides, half hour ahead", "XXX-05:30", Run(-4, {-3, 1}), "-3, 1",
-                 "2026-12-08T19:32:05+05:30,-4,2,-2,-1.00,-3 1\r\n",
-                 "2026-12-08 19:32:05\t-4\t2\t-2\t-1.00\t-3, 1\n"},
+                 "2026-12-08T19:32:05+05:30,2d-4,-4,2,-2,-1.00,-3 1\r\n",
+                 "2026-12-08 19:32:05\t2d-4\t-4\t2\t-2\t-1.00\t-3, 1\n"},
         TextCase{"twenty five values, behind utc", "XXX+05", Run(100, Values(25)),
                  "1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, and 5 more",
-                 "2026-12-08T09:02:05-05:00,100,25,325,13.00,1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 "
+                 "2026-12-08T09:02:05-05:00,25d100,100,25,325,13.00,1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 "
                  "18 19 20 21 22 23 24 25\r\n",
-                 "2026-12-08 09:02:05\t100\t25\t325\t13.00\t1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, "
-                 "14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25\n"}),
+                 "2026-12-08 09:02:05\t25d100\t100\t25\t325\t13.00\t1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, "
+                 "14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25\n"},
+        // Its text as kept: on one line in the table and the copy, quoted in the CSV.
+        TextCase{"dice batch, utc", "UTC0", Dice("2x4d6kh3", "[6, 5, 3, (2)] = 14\n\"3\""),
+                 "[6, 5, 3, (2)] = 14 \"3\"",
+                 "2026-12-08T14:02:05+00:00,1000×2x4d6kh3,,1000,7030,7.03,\"[6, 5, 3, (2)] = 14\n\"\"3\"\"\"\r\n",
+                 "2026-12-08 14:02:05\t1000×2x4d6kh3\t\t1000\t7030\t7.03\t[6, 5, 3, (2)] = 14 \"3\"\n"}),
     [](const auto& param) { return testing::WordsName(param.param.name); });
 
 TEST(HistoryTimeTest, TodayShowsTheClockAnEarlierDayTheDateToo) {
@@ -148,45 +159,59 @@ TEST(HistoryTimeTest, TodayShowsTheClockAnEarlierDayTheDateToo) {
   tzset();
 }
 
-// What waits for the store keeps its order: runs beyond the limits or
-// before a clear keep only their counts, and a reset forgets the counts
-// before it, once the store takes them.
+// What waits for the store keeps its order: runs and Dice rolls beyond the
+// limits or before a clear keep only their counts, a reset forgets the
+// counts before it, and a saved roll is renamed by the id the store gives
+// it, once the store takes them.
 TEST(PendingWritesTest, KeepsTheOrderAndEveryCountUntilTheStoreTakesThem) {
+  using CountMap = PendingWrites::CountMap;
   PendingWrites waiting;
   const HistoryLimits limits{2, 100};
-  const auto run = [&](std::int64_t since, std::vector<std::int16_t> values) {
+  // A d6 run, or with `totals` a roll of 2d6.
+  const auto run = [&](std::int64_t since, std::vector<std::int16_t> values, CountMap totals = {}) {
     StoredRun made;
-    made.sides = 6;
+    made.sides = totals.empty() ? 6 : 0;
     made.valueCount = static_cast<std::int32_t>(values.size());
     made.values = std::move(values);
-    waiting.Add(PendingWrites::Run{made, {1, 6, since}}, limits);
+    made.expression = totals.empty() ? "" : "2d6";
+    waiting.Add(PendingWrites::Run{made, {{1, 6, since}, made.expression}, std::move(totals)}, limits);
   };
   run(1000, {1, 1});
+  run(1500, {}, {{7, 2}, {12, 1}});
   run(1000, {2});
   run(1000, {3});
   EXPECT_EQ(waiting.RunCount(), 2);
-  EXPECT_EQ(waiting.WaitingFor(1, 6).counts, (std::map<std::int32_t, std::uint64_t>{{1, 2}, {2, 1}, {3, 1}}));
-  waiting.Add(PendingWrites::Reset{{1, 6, 2000}}, limits);
+  EXPECT_EQ(waiting.WaitingFor({{1, 6, 0}, {}}).counts, (CountMap{{1, 2}, {2, 1}, {3, 1}}));
+  EXPECT_EQ(waiting.WaitingFor({{}, "2d6"}).counts, (CountMap{{7, 2}, {12, 1}}));
+  waiting.Add(PendingWrites::Reset{{{1, 6, 2000}, {}}}, limits);
   run(2000, {5});
-  const PendingWrites::Waiting afterReset = waiting.WaitingFor(1, 6);
-  EXPECT_TRUE(afterReset.reset);
-  EXPECT_EQ(afterReset.sinceMs, 2000);
-  EXPECT_EQ(afterReset.counts, (std::map<std::int32_t, std::uint64_t>{{5, 1}}));
+  const PendingWrites::Waiting afterReset = waiting.WaitingFor({{1, 6, 0}, {}});
+  EXPECT_EQ(std::tie(afterReset.reset, afterReset.sinceMs, afterReset.counts), std::make_tuple(true, 2000, CountMap{{5, 1}}));
+  const std::int64_t saved = waiting.Add(PendingWrites::Save{{0, "Fireball", "8d6"}}, limits);
+  waiting.Add(PendingWrites::Rename{saved, "Big fireball"}, limits);
   waiting.Add(PendingWrites::Clear{}, limits);
   run(2000, {6});
-  ASSERT_EQ(waiting.Runs(0, 10, 5).size(), 1U);
+  run(2500, {}, {{2, 1}});
+  EXPECT_EQ(waiting.Runs(0, 10, 5).size(), 2U);
   EXPECT_TRUE(waiting.ClearWaits());
+  std::vector<SavedRoll> rolls{{3, "Attack", "1d20+5"}};
+  waiting.ApplySaved(rolls);
+  EXPECT_EQ(rolls.back().name, "Big fireball");
 
   auto store = MakeMemoryHistoryStore();
   ASSERT_TRUE(store->Record(waiting.Runs(0, 1, 5).front(), {1, 20, 500}, limits));
-  EXPECT_EQ(waiting.WriteTo(*store, limits), 1);  // the others only counted
+  ASSERT_TRUE(store->SaveRoll("Attack", "1d20+5"));
+  EXPECT_EQ(waiting.WriteTo(*store, limits), 2);  // the others only counted
   EXPECT_TRUE(waiting.Empty());
-  ASSERT_EQ(store->RunCount(), 1);
-  EXPECT_EQ(store->Runs(0, 1, 5).front().values, std::vector<std::int16_t>{6});
-  const std::optional<StoredTally> d6 = store->TallyOf(1, 6);
-  ASSERT_TRUE(d6);
-  EXPECT_EQ(d6->sinceMs, 2000);
-  EXPECT_EQ(d6->counts, (std::vector<StoredValueCount>{{5, 1}, {6, 1}}));
+  const std::vector<StoredRun> kept = store->Runs(0, 2, 5);
+  EXPECT_EQ(std::tie(kept.at(0).expression, kept.at(1).values), std::make_tuple("2d6", std::vector<std::int16_t>{6}));
+  const StoredTally d6 = store->TallyOf(1, 6).value_or(StoredTally{});
+  EXPECT_EQ(std::tie(d6.sinceMs, d6.counts), std::make_tuple(2000, std::vector<StoredValueCount>{{5, 1}, {6, 1}}));
+  const ExpressionTally totals = store->TotalsOf("2d6").value_or(ExpressionTally{});
+  EXPECT_EQ(std::tie(totals.sinceMs, totals.rolls, totals.counts),
+            std::make_tuple(1500, 4U, CountMap{{2, 1}, {7, 2}, {12, 1}}));
+  EXPECT_EQ(waiting.KeptId(saved), 2);
+  EXPECT_EQ(store->SavedRolls().value_or(std::vector<SavedRoll>{}).at(1).name, "Big fireball");
 }
 
 }  // namespace

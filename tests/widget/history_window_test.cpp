@@ -20,6 +20,7 @@
 
 #include "app/session.h"
 #include "support/recording_services.h"
+#include "window/dice/frm_dice.h"
 #include "window/distribution/frm_distribution.h"
 #include "window/frm_tambrel.h"
 #include "window/history/frm_history.h"
@@ -97,7 +98,7 @@ TEST_F(HistoryWindowTest, RunsAreRowsThatRollAgainCopyClearAndOutliveARestart) {
   frmHistory* shown = &Opened();
   EXPECT_EQ(shown->windowTitle(), QStringLiteral("Tambrel History"));
   ASSERT_EQ(Rows(*shown), 2);
-  EXPECT_EQ(Row(*shown, 0).mid(1, 2), (QStringList{QStringLiteral("20"), QStringLiteral("2")}));
+  EXPECT_EQ(Row(*shown, 0).mid(1, 3), (QStringList{QStringLiteral("2d20"), QStringLiteral("20"), QStringLiteral("2")}));
   EXPECT_EQ(Row(*shown, 0).last(), second);
   EXPECT_EQ(Row(*shown, 1).last(), first);
 
@@ -118,7 +119,7 @@ TEST_F(HistoryWindowTest, RunsAreRowsThatRollAgainCopyClearAndOutliveARestart) {
   QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
   const QStringList lines = QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
   ASSERT_EQ(lines.size(), 4);
-  EXPECT_EQ(lines[0], QStringLiteral("Time\tSides\tValues\tSum\tAverage\tResults"));
+  EXPECT_EQ(lines[0], QStringLiteral("Time\tExpression\tSides\tValues\tSum\tAverage\tResults"));
   EXPECT_TRUE(lines[3].endsWith(QLatin1Char('\t') + first)) << lines[3].toStdString();
 
   // Save As writes the same runs as CSV, and says why it cannot.
@@ -140,11 +141,27 @@ TEST_F(HistoryWindowTest, RunsAreRowsThatRollAgainCopyClearAndOutliveARestart) {
   ASSERT_NE(session_->Distribution(), nullptr);
   EXPECT_EQ(session_->Distribution()->Shown()->total, 6u);
 
+  // A roll of the Dice window is a row with its expression, no sides and
+  // its breakdown; Roll Again rolls it there.
+  session_->Record().DiceRolled({.id = 0, .endedAtMs = 0, .sides = 0, .valueCount = 1, .sum = 14, .values = {},
+                                 .expression = "4d6kh3", .times = 1, .results = "[6, 5, 3, (2)] = 14"},
+                                "4d6kh3", {{14, 1}});
+  shown->Changed();
+  EXPECT_EQ(Row(*shown, 0), (QStringList{Row(*shown, 0)[0], QStringLiteral("4d6kh3"), QString(), QStringLiteral("1"),
+                                         QStringLiteral("14"), QStringLiteral("14.00"), QStringLiteral("[6, 5, 3, (2)] = 14")}));
+  const int placed = Window().Fields().intNextLabel;
+  QTest::keyClick(In<QTableView>(*shown, "tblRuns"), Qt::Key_Return);
+  ASSERT_NE(session_->Dice(), nullptr);
+  EXPECT_TRUE(session_->Dice()->isVisible());
+  EXPECT_EQ(In<QLineEdit>(*session_->Dice(), "txtExpression")->text(), QStringLiteral("4d6kh3"));
+  EXPECT_EQ(Window().Fields().intNextLabel, placed);  // the main window did not roll
+
   // Clear History asks first; No keeps the runs, Yes forgets them but not
   // the tally.
+  const int rows = Rows(*shown);
   QTest::mouseClick(In<QPushButton>(*shown, "cmdClearHistory"), Qt::LeftButton);
   EXPECT_EQ(services_.questions.size(), 1u);
-  EXPECT_EQ(Rows(*shown), 3);
+  EXPECT_EQ(Rows(*shown), rows);
   services_.answer_yes = true;
   QTest::mouseClick(In<QPushButton>(*shown, "cmdClearHistory"), Qt::LeftButton);
   EXPECT_EQ(Rows(*shown), 0);

@@ -162,7 +162,7 @@ void SessionRecord::Apply(const RecordEvent& e, const QString& shownText) {
       auto* table = history->findChild<QTableView*>(QStringLiteral("tblRuns"));
       Activate(history);
       // Without a row to pick, the button does nothing.
-      const QModelIndex index = table->model()->index(chosenRow_.value_or(0), e.pick % 6);
+      const QModelIndex index = table->model()->index(chosenRow_.value_or(0), e.pick % 7);
       if (chosenRow_) {
         Did("Roll Again");
         table->setCurrentIndex(index);
@@ -297,9 +297,10 @@ std::string SessionRecord::CheckRows() {
     for (std::size_t row = 0; row < count; ++row) {
       const ModelRun& run = expected(row);
       const auto cell = [&](int column) { return table->index(static_cast<int>(row), column).data().toString(); };
-      const QStringList seen = {cell(1), cell(2), cell(3), cell(5)};
-      const QStringList wanted = {QString::number(run.sides), QString::number(run.values.size()),
-                                  QString::number(SumOf(run.values)), ResultsOf(run.values)};
+      const QStringList seen = {cell(1), cell(2), cell(3), cell(4), cell(6)};
+      const QString placed = QString::number(run.values.size());
+      const QStringList wanted = {placed + QLatin1Char('d') + QString::number(run.sides), QString::number(run.sides),
+                                  placed, QString::number(SumOf(run.values)), ResultsOf(run.values)};
       if (seen != wanted) {
         return "history: row " + std::to_string(row) + " shows " + seen.join(QStringLiteral(" | ")).toStdString() +
                "; expected " + wanted.join(QStringLiteral(" | ")).toStdString();

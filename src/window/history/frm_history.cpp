@@ -53,7 +53,7 @@ frmHistory::frmHistory(History& history, Services& services, QWidget* parent)
       cmdClear_(Button(QStringLiteral("Clear History"), "cmdClearHistory", this)) {
   setObjectName(QStringLiteral("frmHistory"));
   setWindowTitle(QString::fromUtf8(kTitle));
-  resize(720, 400);
+  resize(800, 400);
 
   lblProblem_->setObjectName(QStringLiteral("lblProblem"));
   lblProblem_->setTextFormat(Qt::PlainText);
@@ -72,6 +72,7 @@ frmHistory::frmHistory(History& history, Services& services, QWidget* parent)
   const int pad = 2 * metrics.horizontalAdvance(QLatin1Char('0'));
   const int number = metrics.horizontalAdvance(QStringLiteral("Average")) + pad;
   const int widths[] = {metrics.horizontalAdvance(QStringLiteral("30 Dec 2026 00:00:00")) + pad,
+                        metrics.horizontalAdvance(QStringLiteral("1000×4d6kh3")) + pad,
                         number, number, metrics.horizontalAdvance(QStringLiteral("-1000000")) + pad,
                         number};
   for (int column = 0; column < static_cast<int>(std::size(widths)); ++column) {
@@ -129,6 +130,10 @@ void frmHistory::Refresh() {
 void frmHistory::cmdRollAgain_Click() {
   const std::optional<StoredRun> run = table_->RunAt(tblRuns_->currentIndex().row());
   if (!run) return;
+  if (!run->expression.empty()) {
+    Q_EMIT diceRollAgainRequested(QString::fromStdString(run->expression), run->times);
+    return;
+  }
   Q_EMIT rollAgainRequested(run->sides, run->valueCount);
 }
 

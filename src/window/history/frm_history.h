@@ -15,9 +15,9 @@ namespace tambrel {
 
 class HistoryTable;
 
-// "Tambrel History": every kept run, newest first, with Roll Again (the
-// button, Enter or a double-click), Ctrl+C for the selected runs, Save As
-// for the whole history as CSV, and Clear History.
+// "Tambrel History": every kept run and Dice roll, newest first, with Roll
+// Again (the button, Enter or a double-click), Ctrl+C for the selected
+// runs, Save As for the whole history as CSV, and Clear History.
 class frmHistory final : public SideWindow {
   Q_OBJECT
 
@@ -30,6 +30,9 @@ class frmHistory final : public SideWindow {
 
  Q_SIGNALS:
   void rollAgainRequested(std::int16_t sides, std::int32_t times);
+  // Roll Again on a roll of the Dice window: `expression` as it was
+  // parsed, rolled `times` times at once.
+  void diceRollAgainRequested(const QString& expression, int times);
 
  protected:
   void Refresh() override;

@@ -12,7 +12,7 @@ namespace {
 constexpr int kPageRows = 100;
 constexpr std::size_t kPagesKept = 8;
 
-enum Column { kTime, kSides, kValues, kSum, kAverage, kResults, kColumns };
+enum Column { kTime, kExpression, kSides, kValues, kSum, kAverage, kResults, kColumns };
 static_assert(static_cast<std::size_t>(kColumns) == kHistoryColumns.size());
 
 }  // namespace
@@ -58,7 +58,8 @@ int HistoryTable::columnCount(const QModelIndex& parent) const {
 
 QVariant HistoryTable::data(const QModelIndex& index, int role) const {
   if (role == Qt::TextAlignmentRole) {
-    const bool number = index.column() != kTime && index.column() != kResults;
+    const bool number =
+        index.column() != kTime && index.column() != kExpression && index.column() != kResults;
     return QVariant::fromValue(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
   }
   if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) return {};
@@ -67,8 +68,10 @@ QVariant HistoryTable::data(const QModelIndex& index, int role) const {
   switch (index.column()) {
     case kTime:
       return QString::fromStdString(TimeCell(run->endedAtMs, nowMs_));
+    case kExpression:
+      return QString::fromStdString(ExpressionCell(*run));
     case kSides:
-      return QString::number(run->sides);
+      return QString::fromStdString(SidesCell(*run));
     case kValues:
       return QString::number(run->valueCount);
     case kSum:

@@ -10,9 +10,10 @@
 
 namespace tambrel {
 
-// The kept runs as rows, newest first: "Time", "Sides", "Values", "Sum",
-// "Average" and "Results". Rows are read from the history a page at a time
-// as the view asks for them, so that ten thousand runs are never all held.
+// The kept runs and Dice rolls as rows, newest first: "Time",
+// "Expression", "Sides", "Values", "Sum", "Average" and "Results". Rows are
+// read from the history a page at a time as the view asks for them, so that
+// ten thousand runs are never all held.
 class HistoryTable final : public QAbstractTableModel {
   Q_OBJECT
 
