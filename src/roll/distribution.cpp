@@ -1,6 +1,7 @@
 #include "roll/distribution.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <boost/math/distributions/chi_squared.hpp>
 #include <boost/math/policies/policy.hpp>
 
@@ -118,6 +119,20 @@ Distribution Describe(const Tally& tally, ValueRange range) {
     described.verdict = Verdict::ConsistentWithFair;
   }
   return described;
+}
+
+std::string TestText(const ChiSquare& test) {
+  char text[160];
+  const char* const freedom = test.degreesOfFreedom == 1 ? "degree" : "degrees";
+  const int written =
+      test.pValue < 0.001
+          ? std::snprintf(text, sizeof text, "Chi-square %.2f with %d %s of freedom, p < 0.001",
+                          test.statistic, test.degreesOfFreedom, freedom)
+          : std::snprintf(text, sizeof text, "Chi-square %.2f with %d %s of freedom, p = %.3f",
+                          test.statistic, test.degreesOfFreedom, freedom, test.pValue);
+  if (written < 0) return {};
+  // A statistic too large for the line is cut, never read past.
+  return {text, std::min(static_cast<std::size_t>(written), sizeof text - 1)};
 }
 
 }  // namespace tambrel

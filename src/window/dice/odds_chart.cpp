@@ -5,6 +5,8 @@
 #include <cmath>
 #include <span>
 
+#include "window/chart_axis.h"
+
 namespace tambrel {
 namespace {
 
@@ -12,26 +14,6 @@ constexpr int kGap = 6;
 constexpr int kTicks = 4;
 // Relative to the tallest bar: a thousandth is under a pixel.
 constexpr double kSmallestShown = 1e-3;
-
-// A percentage step of 1, 2 or 5 times a power of ten giving about kTicks
-// rules under the tallest bar.
-double TickStep(double top) {
-  const double raw = top / kTicks;
-  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-  for (const double factor : {1.0, 2.0, 5.0}) {
-    if (factor * magnitude >= raw) return factor * magnitude;
-  }
-  return 10 * magnitude;
-}
-
-// Label every 1st, 2nd, 5th, 10th... total, so that the labels never touch.
-std::int64_t LabelStep(double needed) {
-  for (std::int64_t magnitude = 1;; magnitude *= 10) {
-    for (const std::int64_t factor : {1, 2, 5}) {
-      if (static_cast<double>(factor * magnitude) >= needed) return factor * magnitude;
-    }
-  }
-}
 
 QString PercentLabel(double percent, double step) {
   const int decimals = std::max(0, -static_cast<int>(std::floor(std::log10(step))));
@@ -69,8 +51,6 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   const QFontMetrics metrics = fontMetrics();
   const QColor ink = palette().color(QPalette::WindowText);
-  QColor rule = ink;
-  rule.setAlphaF(0.25F);
   const QColor shade = palette().color(QPalette::Mid);
   const QColor rolledFill = palette().color(QPalette::Highlight);
 
@@ -94,7 +74,7 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/) {
   while (last > first && !shows(all[last - 1])) --last;
   if (first == last) return;
   const std::span<const dice::Chance> totals = all.subspan(first, last - first);
-  const double step = TickStep(std::max(top, 1e-9));
+  const double step = TickStep(top, kTicks, 1e-9);
   const double axisTop = std::ceil(top / step) * step;
 
   const int left = metrics.horizontalAdvance(PercentLabel(axisTop, step)) + 2 * kGap;
@@ -110,14 +90,8 @@ void OddsChart::paintEvent(QPaintEvent* /*event*/) {
     return plot.left() + static_cast<int>(std::lround(static_cast<double>(total - lowest) * slot));
   };
 
-  for (double tick = 0; tick <= axisTop + step / 2; tick += step) {
-    const int y = yOf(tick);
-    painter.setPen(rule);
-    painter.drawLine(plot.left(), y, plot.right(), y);
-    painter.setPen(ink);
-    painter.drawText(QRect(0, y - metrics.height() / 2, left - kGap, metrics.height()),
-                     Qt::AlignRight | Qt::AlignVCenter, PercentLabel(tick, step));
-  }
+  DrawRules(painter, palette(), metrics, plot, left - kGap, axisTop, step, yOf,
+            [step](double tick) { return PercentLabel(tick, step); });
 
   // Bars narrower than a pixel still show: each is at least one wide. With
   // rolls counted, the exact bar takes the left of its place and the mark

@@ -65,19 +65,10 @@ QString Observed(const ExpressionTally& tally) {
 // The verdict, then the test that gave it, as the Distribution window says it.
 QString VerdictText(const dice::Fit& fit) {
   if (fit.verdict == Verdict::TooFewToJudge) return QStringLiteral("Too few rolls to judge");
-  const ChiSquare& test = fit.test;
-  const QString freedom = test.degreesOfFreedom == 1
-                              ? QStringLiteral("1 degree of freedom")
-                              : QStringLiteral("%1 degrees of freedom").arg(test.degreesOfFreedom);
-  const QString p = test.pValue < 0.001 ? QStringLiteral("p < 0.001")
-                                         : QStringLiteral("p = %1").arg(test.pValue, 0, 'f', 3);
   const QString words = fit.verdict == Verdict::UnusualForFair
                             ? QStringLiteral("Unusual for fair dice")
                             : QStringLiteral("Consistent with fair dice");
-  return QStringLiteral("%1\nChi-square %2 with %3, %4")
-      .arg(words)
-      .arg(test.statistic, 0, 'f', 2)
-      .arg(freedom, p);
+  return words + QLatin1Char('\n') + QString::fromStdString(TestText(fit.test));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "window/chart_axis.h"
 #include "window/distribution/distribution_table.h"
 
 namespace tambrel {
@@ -13,27 +14,6 @@ namespace {
 
 constexpr int kGap = 6;
 constexpr int kTicks = 5;
-
-// A step of 1, 2 or 5 times a power of ten that divides the axis into about
-// kTicks parts; counts are whole, so never less than 1.
-double TickStep(double top) {
-  const double raw = std::max(top / kTicks, 1.0);
-  const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-  for (const double factor : {1.0, 2.0, 5.0}) {
-    if (factor * magnitude >= raw) return factor * magnitude;
-  }
-  return 10 * magnitude;
-}
-
-// Every bar, or every 2nd, 5th, 10th, ... so that a d100's labels read 1,
-// 5, 10, 15 rather than 1, 4, 7.
-int LabelStep(int needed) {
-  for (int magnitude = 1;; magnitude *= 10) {
-    for (const int factor : {1, 2, 5}) {
-      if (factor * magnitude >= needed) return factor * magnitude;
-    }
-  }
-}
 
 }  // namespace
 
@@ -61,12 +41,11 @@ void DistributionChart::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   const QFontMetrics metrics = fontMetrics();
   const QColor ink = palette().color(QPalette::WindowText);
-  QColor rule = ink;
-  rule.setAlphaF(0.25F);
 
   double top = 1;
   for (const Bar& bar : bars_) top = std::max({top, static_cast<double>(bar.count), bar.expected});
-  const double step = TickStep(top);
+  // Counts are whole: a step is never less than 1.
+  const double step = TickStep(top, kTicks, 1.0);
   const double axisTop = std::ceil(top / step) * step;
 
   QStringList labels;
@@ -91,18 +70,12 @@ void DistributionChart::paintEvent(QPaintEvent* /*event*/) {
   };
 
   // The count axis: rules across the plot, their counts to the left.
-  for (double tick = 0; tick <= axisTop + step / 2; tick += step) {
-    const int y = yOf(tick);
-    painter.setPen(rule);
-    painter.drawLine(plot.left(), y, plot.right(), y);
-    painter.setPen(ink);
-    painter.drawText(QRect(0, y - metrics.height() / 2, left - kGap, metrics.height()),
-                     Qt::AlignRight | Qt::AlignVCenter, QString::number(tick, 'f', 0));
-  }
+  DrawRules(painter, palette(), metrics, plot, left - kGap, axisTop, step, yOf,
+            [](double tick) { return QString::number(tick, 'f', 0); });
 
   // A label under every bar while they fit, whether across or written
   // upwards; beyond that every so many.
-  const int labelEvery = upright ? 1 : LabelStep(static_cast<int>(std::ceil(metrics.height() / slot)));
+  const std::int64_t labelEvery = upright ? 1 : LabelStep(std::ceil(metrics.height() / slot));
   const QColor fill = palette().color(QPalette::Highlight);
   // One path, so that the dashes run on evenly from bar to bar.
   QPainterPath expected;

@@ -66,19 +66,10 @@ QString VerdictText(const Distribution& shown) {
     return QStringLiteral("Too few values to judge\nA fair die would give fewer than %1 values a bar")
         .arg(kFewestExpectedPerBar);
   }
-  const ChiSquare& test = *shown.test;
-  const QString freedom = test.degreesOfFreedom == 1
-                              ? QStringLiteral("1 degree of freedom")
-                              : QStringLiteral("%1 degrees of freedom").arg(test.degreesOfFreedom);
-  const QString p = test.pValue < 0.001 ? QStringLiteral("p < 0.001")
-                                         : QStringLiteral("p = %1").arg(test.pValue, 0, 'f', 3);
   const QString words = shown.verdict == Verdict::UnusualForFair
                             ? QStringLiteral("Unusual for a fair die")
                             : QStringLiteral("Consistent with a fair die");
-  return QStringLiteral("%1\nChi-square %2 with %3, %4")
-      .arg(words)
-      .arg(test.statistic, 0, 'f', 2)
-      .arg(freedom, p);
+  return words + QLatin1Char('\n') + QString::fromStdString(TestText(*shown.test));
 }
 
 QLabel* TextLine(const char* name, QWidget* parent) {
