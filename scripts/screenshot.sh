@@ -54,6 +54,22 @@ if [ "${1:-}" = "--on-display" ]; then
     xdotool type --window "$wid" --delay 50 "$times"
     xdotool mousemove --window "$wid" 42 160 click --repeat "$runs" --delay 300 1
   }
+  # Opens a side window by its shortcut in the main window, typed to the
+  # focused window like a person's keys, and again if a busy machine lost
+  # them; prints the window's id once framed.
+  open_by_key() {
+    local found=""
+    for _ in 1 2 3; do
+      xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
+      xdotool keyup Shift_L Shift_R Control_L Control_R key "$1"
+      for _ in $(seq 1 50); do
+        found="$(xdotool search --onlyvisible --name "^$2\$" 2>/dev/null | head -n 1 || true)"
+        [ -n "$found" ] && break 2
+        sleep 0.1
+      done
+    done
+    framed_window "$2"
+  }
   shoot() {
     # Move the pointer off the windows so that no button shows it hovering.
     xdotool mousemove 5 5
@@ -75,8 +91,7 @@ if [ "${1:-}" = "--on-display" ]; then
   sleep 1
   roll 6 1000 6
   sleep 1
-  xdotool key --window "$wid" ctrl+shift+d
-  distribution="$(framed_window 'Tambrel Distribution')"
+  distribution="$(open_by_key ctrl+shift+d 'Tambrel Distribution')"
   shoot "$distribution" "$(dirname "$output")/distribution.png"
   xdotool windowactivate --sync "$distribution" key Escape
   wmctrl -i -r "$wid" -b remove,maximized_vert,maximized_horz
@@ -89,23 +104,18 @@ if [ "${1:-}" = "--on-display" ]; then
   roll 4 1
   roll 20 12
   sleep 1
-  xdotool key --window "$wid" ctrl+shift+h
-  history="$(framed_window 'Tambrel History')"
+  history="$(open_by_key ctrl+shift+h 'Tambrel History')"
   # Wide enough for "Results" to show twenty values and how many follow.
   xdotool windowsize "$history" 1100 420
   shoot "$history" "$(dirname "$output")/history.png"
   xdotool windowactivate --sync "$history" key Escape
 
-  xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || true
-  xdotool key --window "$wid" ctrl+shift+r
-  dice="$(framed_window 'Tambrel Dice')"
+  dice="$(open_by_key ctrl+shift+r 'Tambrel Dice')"
   xdotool windowactivate --sync "$dice" >/dev/null 2>&1 || true
+  xdotool keyup Shift_L Shift_R Control_L Control_R
   # A thousand rolls of 2d6 at once: the triangle of their counts beside
   # the exact odds. Tab moves from the field to Times.
-  xdotool type --delay 50 2d6
-  xdotool key Tab ctrl+a
-  xdotool type --delay 50 1000
-  xdotool key Return
+  xdotool key --delay 80 2 d 6 Tab ctrl+a 1 0 0 0 Return
   shoot "$dice" "$(dirname "$output")/dice.png"
   exit 0
 fi
