@@ -92,6 +92,14 @@ TEST_P(ExpressionTest, OddsMatchEveryOutcome) {
     EXPECT_TRUE(odds->Find(total) != nullptr || chance < 1e-12) << "total " << total << " missing";
   }
   EXPECT_NEAR(sum, 1.0, 1e-9);
+  double mean = 0;
+  double square = 0;
+  for (const auto& [total, chance] : enumerated.chances) {
+    mean += static_cast<double>(total) * chance;
+    square += static_cast<double>(total) * static_cast<double>(total) * chance;
+  }
+  EXPECT_NEAR(odds->mean, mean, 1e-6 * (1 + std::fabs(mean)));
+  EXPECT_NEAR(odds->standardDeviation, std::sqrt(square - mean * mean), 1e-6 * (1 + std::fabs(mean)));
   EXPECT_NEAR(odds->totals.back().atLeast, odds->totals.back().chance, 1e-15);
   EXPECT_NEAR(odds->totals.front().atLeast, sum, 1e-12);
   EXPECT_EQ(odds->lowest, odds->totals.front().total);
@@ -159,6 +167,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExpressionCase{"d6+d8+d10+d12", {6, 8, 10, 12}, "d6+d8+d10+d12: [6] + [8] + [10] + [12] = 36"},
         ExpressionCase{"2x3d4kl1", {1, 2, 3, 4, 4, 4}, "3d4kl1: [1, (2), (3)] = 1\n3d4kl1: [4, (4), (4)] = 4"},
         ExpressionCase{"4d6ro<2kh3", {1, 1, 5, 6, 2}, "4d6ro<2kh3: [(1) (1), 5, 6, 2] = 13"},
+        ExpressionCase{"2d4*3", {1, 4}, "2d4*3: [1, 4] * 3 = 15"},
         ExpressionCase{"5", {}, "5: 5 = 5"}),
     [](const auto& param) { return std::to_string(param.index) + "_" + testing::TextName(param.param.text); });
 

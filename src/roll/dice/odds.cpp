@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "roll/dice/odds_lattice.h"
 #include "roll/dice/odds_terms.h"
@@ -21,6 +22,11 @@ using odds::Shape;
 // 60 ms rather than the 100 allowed.
 constexpr double kUnitsPerMillisecond = 0.6e6;
 constexpr double kBudget = kOddsBudgetMilliseconds * kUnitsPerMillisecond;
+
+// A total of the result: its row in the table (32 bytes) and its place in
+// the last sum (8), most of it the first touch of that memory, which on
+// this machine costs 1 to 3 ms a megabyte.
+constexpr double kPerRow = 48;
 
 // Refused on the way: too many totals, or too much work.
 struct TooLarge {};
@@ -45,6 +51,9 @@ class Walk {
   bool WithinReach() {
     try {
       shape_ = Estimate(expression_.RootIndex());
+      // Then a row for each total, its running sums and the moments.
+      cost_.units += kPerRow * static_cast<double>(shape_.size);
+      if (cost_.units > kBudget) return false;
     } catch (const TooLarge&) {
       return false;
     }
@@ -63,11 +72,11 @@ class Walk {
       case Node::Kind::Group: return Compute(node.left, stop);
       default: break;
     }
-    const Lattice left = Compute(node.left, stop);
-    const Lattice right = Compute(node.right, stop);
+    Lattice left = Compute(node.left, stop);
+    Lattice right = Compute(node.right, stop);
     switch (node.kind) {
-      case Node::Kind::Add: return odds::Add(left, right, stop);
-      case Node::Kind::Subtract: return odds::Add(left, odds::Negate(right), stop);
+      case Node::Kind::Add: return odds::Add(std::move(left), std::move(right), stop);
+      case Node::Kind::Subtract: return odds::Add(std::move(left), odds::Negate(std::move(right)), stop);
       case Node::Kind::Multiply: return odds::Multiply(left, right, stop);
       default: return odds::Divide(left, right, stop);
     }
@@ -135,27 +144,37 @@ Odds Tabulate(const Lattice& lattice, bool truncated) {
   odds.lowest = lattice.shape.lowest;
   odds.highest = lattice.shape.Highest();
   odds.truncated = truncated;
-  for (std::size_t i = 0; i < lattice.chances.size(); ++i) {
-    if (lattice.chances[i] <= 0) continue;
+  // The moments from the lattice, a quarter the size of the table, in
+  // steps from the lowest total: exact in long double whatever the totals.
+  const std::vector<double>& chances = lattice.chances;
+  std::size_t rows = 0;
+  long double mean = 0;
+  for (std::size_t i = 0; i < chances.size(); ++i) {
+    rows += chances[i] > 0;
+    mean += static_cast<long double>(i) * chances[i];
+  }
+  long double variance = 0;
+  for (std::size_t i = 0; i < chances.size(); ++i) {
+    const long double off = static_cast<long double>(i) - mean;
+    variance += off * off * chances[i];
+  }
+  const auto step = static_cast<long double>(lattice.shape.step);
+  odds.mean = static_cast<double>(static_cast<long double>(lattice.shape.lowest) + step * mean);
+  odds.standardDeviation = static_cast<double>(step * std::sqrt(variance));
+
+  // Sized once: a million rows grown by doubling would be copied and
+  // faulted in twice over. Each running sum from its own end, so that a
+  // small tail is not the difference of two numbers near 1.
+  odds.totals.reserve(rows);
+  double sum = 0;
+  for (std::size_t i = 0; i < chances.size(); ++i) {
+    if (chances[i] <= 0) continue;
     const auto total = static_cast<std::int64_t>(static_cast<std::uint64_t>(lattice.shape.lowest) +
                                                  lattice.shape.step * i);
-    odds.totals.push_back({total, lattice.chances[i], 0, 0});
+    odds.totals.push_back({total, chances[i], 0, sum += chances[i]});
   }
-  // Each running sum from its own end, so that a small tail is not the
-  // difference of two numbers near 1.
-  double sum = 0;
-  for (Chance& row : odds.totals) row.atMost = sum += row.chance;
   sum = 0;
   for (auto row = odds.totals.rbegin(); row != odds.totals.rend(); ++row) row->atLeast = sum += row->chance;
-  long double mean = 0;
-  for (const Chance& row : odds.totals) mean += static_cast<long double>(row.total) * row.chance;
-  long double variance = 0;
-  for (const Chance& row : odds.totals) {
-    const long double off = static_cast<long double>(row.total) - mean;
-    variance += off * off * row.chance;
-  }
-  odds.mean = static_cast<double>(mean);
-  odds.standardDeviation = static_cast<double>(std::sqrt(variance));
   return odds;
 }
 

@@ -77,6 +77,18 @@ Lattice Pairwise(const Lattice& a, const Lattice& b, const Shape& shape, Combine
   return out;
 }
 
+// Which side of a sum runs in the inner loop: the longer, whose run the
+// compiler vectorises, when it lands on every total; otherwise the one
+// that spans fewer totals, so that each pass over it stays in the cache
+// while the other walks the result once.
+bool AIsInner(const Shape& a, const Shape& b, const Shape& sum) {
+  const auto stride = [&](const Shape& side) { return sum.step == 0 ? 0 : side.step / sum.step; };
+  const Shape& longer = a.size < b.size ? b : a;
+  if (stride(longer) <= 1) return &longer == &a;
+  const auto span = [&](const Shape& side) { return static_cast<double>(side.size) * static_cast<double>(stride(side)); };
+  return span(a) < span(b);
+}
+
 }  // namespace
 
 void Cost::Add(double work, const Shape& result) {
@@ -120,8 +132,7 @@ double PairwiseCost(const Shape& a, const Shape& b) {
 
 double AddCost(const Shape& a, const Shape& b) {
   const Shape sum = AddShape(a, b);
-  // The longer side is Add's inner loop (b when they are as long).
-  const Shape& inner = a.size < b.size ? b : a;
+  const Shape& inner = AIsInner(a, b, sum) ? a : b;
   const bool unitStride = sum.step == 0 || inner.step == sum.step;
   return PairwiseCost(a, b) * (unitStride ? 1 : 3) + static_cast<double>(sum.size);
 }
@@ -132,11 +143,17 @@ Lattice Negate(Lattice a) {
   return a;
 }
 
-Lattice Add(const Lattice& a, const Lattice& b, const std::stop_token& stop) {
+Lattice Add(Lattice a, Lattice b, const std::stop_token& stop) {
   const Shape shape = AddShape(a.shape, b.shape);
-  // The longer one runs in the inner loop, which the compiler vectorises.
-  const Lattice& outer = a.chances.size() < b.chances.size() ? a : b;
-  const Lattice& inner = &outer == &a ? b : a;
+  // A number moves each total without merging any: the other side as it
+  // is, not copied.
+  if (a.shape.size == 1) std::swap(a, b);
+  if (b.shape.size == 1) {
+    a.shape = shape;
+    return a;
+  }
+  const Lattice& inner = AIsInner(a.shape, b.shape, shape) ? a : b;
+  const Lattice& outer = &inner == &a ? b : a;
   const std::size_t outerStride = shape.step == 0 ? 0 : outer.shape.step / shape.step;
   const std::size_t innerStride = shape.step == 0 ? 0 : inner.shape.step / shape.step;
   Lattice out{shape, std::vector<double>(static_cast<std::size_t>(shape.size), 0.0)};

@@ -49,13 +49,13 @@ void CheckStop(const std::stop_token& stop);
 [[nodiscard]] Shape MultiplyShape(const Shape& a, const Shape& b);
 [[nodiscard]] Shape DivideShape(const Shape& a, const Shape& b);
 // What each costs in units: every pair of totals; a sum's pairs cost three
-// times as much when its longer side lands a step of more than one apart,
+// times as much when its inner loop lands a step of more than one apart,
 // which the compiler cannot vectorise.
 [[nodiscard]] double PairwiseCost(const Shape& a, const Shape& b);
 [[nodiscard]] double AddCost(const Shape& a, const Shape& b);
 
 [[nodiscard]] Lattice Negate(Lattice a);
-[[nodiscard]] Lattice Add(const Lattice& a, const Lattice& b, const std::stop_token& stop);
+[[nodiscard]] Lattice Add(Lattice a, Lattice b, const std::stop_token& stop);
 [[nodiscard]] Lattice Multiply(const Lattice& a, const Lattice& b, const std::stop_token& stop);
 // Rounds down; b never holds 0 (the parser refuses such a divisor).
 [[nodiscard]] Lattice Divide(const Lattice& a, const Lattice& b, const std::stop_token& stop);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "roll/dice/odds.h"
 
@@ -59,10 +60,15 @@ Shape SuccessShape(const DiceTerm& term, const DieReach& die, std::int64_t kept)
 // Additions only, so that small chances keep their precision: a few dice
 // shifted and added, or for many faces the windows from prefix and suffix
 // sums within blocks of `faces` (van Herk and Gil-Werman).
-void AddUniformDie(std::vector<double>& sums, std::size_t faces, double each,
-                   std::vector<double>& scratch) {
+// The buffers one die's step works in, kept from die to die: fresh ones
+// each time would be new memory from the system, faulted in page by page.
+struct Scratch {
+  std::vector<double> next, padded, prefix, suffix;
+};
+
+void AddUniformDie(std::vector<double>& sums, std::size_t faces, double each, Scratch& scratch) {
   const std::size_t length = sums.size() + faces - 1;
-  std::vector<double>& next = scratch;
+  std::vector<double>& next = scratch.next;
   next.assign(length, 0.0);
   if (faces <= kFewFaces) {
     for (std::size_t u = 0; u < faces; ++u) {
@@ -71,9 +77,13 @@ void AddUniformDie(std::vector<double>& sums, std::size_t faces, double each,
     }
   } else {
     // Padded with faces - 1 zeros each side; window t covers padded[t, t + faces).
-    std::vector<double> padded(length + faces - 1, 0.0);
+    std::vector<double>& padded = scratch.padded;
+    padded.assign(length + faces - 1, 0.0);
     std::ranges::copy(sums, padded.begin() + static_cast<std::ptrdiff_t>(faces - 1));
-    std::vector<double> prefix(padded.size()), suffix(padded.size());
+    std::vector<double>& prefix = scratch.prefix;
+    std::vector<double>& suffix = scratch.suffix;
+    prefix.resize(padded.size());
+    suffix.resize(padded.size());
     for (std::size_t block = 0; block < padded.size(); block += faces) {
       const std::size_t end = std::min(block + faces, padded.size());
       prefix[block] = padded[block];
@@ -94,7 +104,13 @@ void AddUniformDie(std::vector<double>& sums, std::size_t faces, double each,
 Lattice UniformSum(const DiceTerm& term, const Lattice& die, const Shape& shape,
                    const std::stop_token& stop) {
   std::vector<double> sums(die.chances);
-  std::vector<double> scratch;
+  Scratch scratch;
+  // Each buffer at its last size from the start, so that none moves as
+  // the sums grow.
+  const auto longest = static_cast<std::size_t>(shape.size) + die.chances.size();
+  for (std::vector<double>* buffer : {&sums, &scratch.next, &scratch.padded, &scratch.prefix, &scratch.suffix}) {
+    buffer->reserve(longest);
+  }
   for (std::int32_t n = 1; n < term.count; ++n) {
     CheckStop(stop);
     AddUniformDie(sums, die.chances.size(), die.chances.front(), scratch);
@@ -312,7 +328,7 @@ Lattice TermOdds(const DiceTerm& term, const DieReach& reach, const std::stop_to
   if (term.success) return CountSuccesses(term, die, shape);
   if (Uniform(term)) return UniformSum(term, die, shape, stop);
   Lattice sum = die;
-  for (std::int32_t n = 1; n < term.count; ++n) sum = Add(sum, die, stop);
+  for (std::int32_t n = 1; n < term.count; ++n) sum = Add(std::move(sum), die, stop);
   return sum;
 }
 
