@@ -39,8 +39,10 @@ Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$work/display" \
 xvfb_pid=$!
 started "$xvfb_pid"
 
+# A busy machine may take long to start either server; the waits end when
+# a server exits, or after two minutes.
 display=""
-for _ in $(seq 1 200); do
+for _ in $(seq 1 2400); do
   display="$(tr -d '[:space:]' <"$work/display")"
   [ -n "$display" ] && break
   if ! kill -0 "$xvfb_pid" 2>/dev/null; then
@@ -51,7 +53,7 @@ for _ in $(seq 1 200); do
   sleep 0.05
 done
 if [ -z "$display" ]; then
-  echo "$0: Xvfb gave no display number within 10 s" >&2
+  echo "$0: Xvfb gave no display number within 120 s" >&2
   exit 1
 fi
 export DISPLAY=":$display"
@@ -67,7 +69,7 @@ else
   dbus-daemon --session --nofork --nopidfile --address="unix:path=$work/runtime/wm-bus" \
     >"$work/wm-bus.log" 2>&1 &
   started $!
-  for _ in $(seq 1 200); do
+  for _ in $(seq 1 2400); do
     [ -S "$work/runtime/wm-bus" ] && break
     sleep 0.05
   done
@@ -80,7 +82,7 @@ started "$wm_pid"
 # wmctrl answers only once a window manager has announced itself on the
 # root window, which it does when it is ready to manage windows.
 ready=""
-for _ in $(seq 1 200); do
+for _ in $(seq 1 2400); do
   if wmctrl -m >/dev/null 2>&1; then ready=1; break; fi
   if ! kill -0 "$wm_pid" 2>/dev/null; then break; fi
   sleep 0.05

@@ -38,8 +38,8 @@ TEST_F(FirstShowTest, FramedWindowTakesFixedWidthMinimumHeightAndMatchingLimits)
 // once the window manager has framed it. Under openbox a size written while
 // the window is being framed used to carry the screen's corner as its place;
 // and placed windows are framed without a Move or Resize, so Qt could keep
-// frame extents read before the window manager wrote them. CTest runs this
-// 50 times under openbox and under xfwm4.
+// frame extents read before the window manager wrote them. The window here
+// is built inside the test process; ShippedCentringTest starts the program.
 class CentredFirstShowTest : public FirstShowTest {
  protected:
   void BeforeShow() override { CentreOnScreen(*window_, &frmTambrel::SettledOuterSize); }
