@@ -70,11 +70,18 @@ Reply<T> Take(T* reply) {
   return Reply<T>(reply, &std::free);
 }
 
-xcb_atom_t Atom(xcb_connection_t* connection, std::string_view name) {
-  const auto reply = Take(xcb_intern_atom_reply(
-      connection, xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.data()),
-      nullptr));
+xcb_intern_atom_cookie_t AskAtom(xcb_connection_t* connection, std::string_view name) {
+  return xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(name.size()), name.data());
+}
+
+xcb_atom_t AtomOf(xcb_connection_t* connection, xcb_intern_atom_cookie_t asked) {
+  const auto reply = Take(xcb_intern_atom_reply(connection, asked, nullptr));
   return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+}
+
+xcb_window_t RootOf(xcb_connection_t* connection, xcb_window_t window) {
+  const auto geometry = Take(xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
+  return geometry ? geometry->root : xcb_window_t{XCB_WINDOW_NONE};
 }
 
 // The window as the server shows it: mapped or not, its client area in
@@ -89,16 +96,19 @@ struct ServerView {
   [[nodiscard]] QRect Frame() const { return client.marginsAdded(extents.value_or(QMargins())); }
 };
 
-std::optional<ServerView> QueryServer(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t extents) {
-  const auto attributes =
-      Take(xcb_get_window_attributes_reply(connection, xcb_get_window_attributes(connection, window), nullptr));
-  const auto geometry = Take(xcb_get_geometry_reply(connection, xcb_get_geometry(connection, window), nullptr));
-  if (!attributes || !geometry) return std::nullopt;
-  const auto corner = Take(xcb_translate_coordinates_reply(
-      connection, xcb_translate_coordinates(connection, window, geometry->root, 0, 0), nullptr));
-  const auto property = Take(xcb_get_property_reply(
-      connection, xcb_get_property(connection, 0, window, extents, XCB_ATOM_CARDINAL, 0, 4), nullptr));
-  if (!corner) return std::nullopt;
+// The requests go out together and their answers come back together: one
+// wait on the server rather than one each.
+std::optional<ServerView> QueryServer(xcb_connection_t* connection, xcb_window_t window, xcb_window_t root,
+                                      xcb_atom_t extents) {
+  const auto attributesAsked = xcb_get_window_attributes(connection, window);
+  const auto geometryAsked = xcb_get_geometry(connection, window);
+  const auto cornerAsked = xcb_translate_coordinates(connection, window, root, 0, 0);
+  const auto propertyAsked = xcb_get_property(connection, 0, window, extents, XCB_ATOM_CARDINAL, 0, 4);
+  const auto attributes = Take(xcb_get_window_attributes_reply(connection, attributesAsked, nullptr));
+  const auto geometry = Take(xcb_get_geometry_reply(connection, geometryAsked, nullptr));
+  const auto corner = Take(xcb_translate_coordinates_reply(connection, cornerAsked, nullptr));
+  const auto property = Take(xcb_get_property_reply(connection, propertyAsked, nullptr));
+  if (!attributes || !geometry || !corner || geometry->root != root) return std::nullopt;
   ServerView view;
   view.viewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
   view.root = geometry->root;
@@ -153,9 +163,11 @@ class FrameCentring final : public QObject, public QAbstractNativeEventFilter {
       : QObject(&window),
         window_(&window),
         connection_(connection),
-        settled_(std::move(settled)),
-        extentsAtom_(Atom(connection, "_NET_FRAME_EXTENTS")),
-        moveAtom_(Atom(connection, "_NET_MOVERESIZE_WINDOW")) {
+        settled_(std::move(settled)) {
+    const auto extentsAsked = AskAtom(connection, "_NET_FRAME_EXTENTS");
+    const auto moveAsked = AskAtom(connection, "_NET_MOVERESIZE_WINDOW");
+    extentsAtom_ = AtomOf(connection, extentsAsked);
+    moveAtom_ = AtomOf(connection, moveAsked);
     qApp->installNativeEventFilter(this);
     // The server's own events prompt each look; the poll only brings the
     // deadlines round where the server stays silent.
@@ -172,6 +184,9 @@ class FrameCentring final : public QObject, public QAbstractNativeEventFilter {
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
     if (id == 0 || AboutWindow(event) != id) return false;
     if ((event->response_type & 0x7F) == XCB_MAP_NOTIFY) mapped_ = true;
+    // Qt paints the window as it handles its first exposure: looking only
+    // after it keeps the server's answers out of the way of the first paint.
+    if ((event->response_type & 0x7F) == XCB_EXPOSE) exposed_ = true;
     if ((event->response_type & 0x7F) == XCB_CONFIGURE_NOTIFY) {
       const auto* configure = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
       notifiedSize_ = QSize(configure->width, configure->height);
@@ -182,7 +197,7 @@ class FrameCentring final : public QObject, public QAbstractNativeEventFilter {
       const auto* configure = reinterpret_cast<const xcb_configure_notify_event_t*>(event);
       NoteMove(QRect(configure->x, configure->y, configure->width, configure->height));
     }
-    if (!queued_) {
+    if (exposed_ && !queued_) {
       queued_ = true;
       // Looked at once Qt has handled the event, and the size rules with it.
       QTimer::singleShot(0, this, &FrameCentring::Check);
@@ -199,6 +214,8 @@ class FrameCentring final : public QObject, public QAbstractNativeEventFilter {
         return reinterpret_cast<const xcb_reparent_notify_event_t*>(event)->window;
       case XCB_MAP_NOTIFY:
         return reinterpret_cast<const xcb_map_notify_event_t*>(event)->window;
+      case XCB_EXPOSE:
+        return reinterpret_cast<const xcb_expose_event_t*>(event)->window;
       case XCB_PROPERTY_NOTIFY:
         return reinterpret_cast<const xcb_property_notify_event_t*>(event)->window;
       default:
@@ -224,12 +241,13 @@ class FrameCentring final : public QObject, public QAbstractNativeEventFilter {
     queued_ = false;
     if (window_ == nullptr || moveAtom_ == XCB_ATOM_NONE) return Done();
     const auto id = static_cast<xcb_window_t>(window_->internalWinId());
-    if (id == 0 || !window_->isVisible()) return;
+    if (id == 0 || !window_->isVisible() || !exposed_) return;
     // A window maximised, minimised or made full screen is placed by the
     // window manager.
     if (window_->windowState() != Qt::WindowNoState) return Done();
     if (movedFromOutside_) return Done();
-    const std::optional<ServerView> view = QueryServer(connection_, id, extentsAtom_);
+    if (root_ == XCB_WINDOW_NONE) root_ = RootOf(connection_, id);
+    const std::optional<ServerView> view = QueryServer(connection_, id, root_, extentsAtom_);
     if (!view || !view->viewable) return;
     if (!deadline_.isValid()) deadline_.start();
     // A window manager that announces no frame is left to place the window.
@@ -299,8 +317,10 @@ class FrameCentring final : public QObject, public QAbstractNativeEventFilter {
   QPointer<QWidget> window_;
   xcb_connection_t* connection_;
   std::function<QSize(QSize)> settled_;
-  xcb_atom_t extentsAtom_;
-  xcb_atom_t moveAtom_;
+  xcb_atom_t extentsAtom_ = XCB_ATOM_NONE;
+  xcb_atom_t moveAtom_ = XCB_ATOM_NONE;
+  xcb_window_t root_ = XCB_WINDOW_NONE;
+  bool exposed_ = false;
   QTimer poll_;
   QElapsedTimer deadline_;
   std::optional<QPoint> corner_;       // where the frame was moved
