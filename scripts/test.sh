@@ -28,8 +28,10 @@ export LANG=C.UTF-8 LC_ALL=C.UTF-8
 run_ctest() {
   local status=0
   (cd "$1" && ctest --output-on-failure -j2) || status=$?
+  # What was skipped and why, and the shipped program's centring counts.
   awk '/^[0-9]+\/[0-9]+ Test: / { name = $3 }
-       /^SKIPPED: / { print "Skipped " name ": " substr($0, 10) }' "$1/Testing/Temporary/LastTest.log"
+       /^SKIPPED: / { print "Skipped " name ": " substr($0, 10) }
+       / centred under / { print name ": " $0 }' "$1/Testing/Temporary/LastTest.log"
   return "$status"
 }
 run_ctest "$root/build"
